@@ -1,0 +1,114 @@
+#include <algorithm>
+#include <new>
+
+#include "archive/dat_doc.h"
+#include "platform/binary_io.h"
+#include "platform/message.h"
+
+using kv::ByteWriter;
+
+namespace {
+// Bytes 6 to 8 of a compressed entry, big-endian; bytes a damaged entry lacks count as 0.
+std::uint32_t UncompressedSize(std::span<const std::uint8_t> bytes) {
+    std::uint32_t v = 0;
+    for (std::size_t k = 6; k < 9; ++k) v = (v << 8) | (k < bytes.size() ? bytes[k] : 0u);
+    return v;
+}
+}  // namespace
+
+bool CDATDoc::CommitReplacedEntries() {
+    const std::uint32_t count = IndexCount();
+    if (count == 0) return true;
+
+    const std::uint64_t indexSize = static_cast<std::uint64_t>(count) * kIndexEntrySize;
+    std::uint64_t total = kHeaderSize + indexSize;
+    for (std::uint32_t row = 0; row < count; ++row) total += IndexEntry(row).size;
+    if (!AnyPending()) return true;
+    // The header's offsets are 32-bit: an image past that could not be described.
+    if (total > 0xFFFFFFFFu) {
+        AfxMessageBox(L"Insufficient memory!!!");
+        return false;
+    }
+
+    std::vector<std::uint8_t> image;
+    try {
+        image.assign(static_cast<std::size_t>(total), 0);
+    } catch (const std::bad_alloc&) {
+        AfxMessageBox(L"Insufficient memory!!!");
+        return false;
+    }
+
+    std::copy_n(m_pBuffer.begin(), kHeaderSize, image.begin());
+    std::uint32_t write = kHeaderSize;
+    std::vector<_dbpf_index_entry> index(count);
+    for (std::uint32_t row = 0; row < count; ++row) {
+        _dbpf_index_entry e = IndexEntry(row);
+        std::span<const std::uint8_t> bytes = EntryBytes(row);
+        // Validation keeps every entry inside the image and a pending entry's
+        // size equal to its bytes; an entry that still disagrees is written
+        // with what it holds, zero-filled to its index size.
+        std::copy_n(bytes.begin(), std::min<std::size_t>(bytes.size(), e.size), image.begin() + write);
+        e.offset = write;
+        index[row] = e;
+        write += e.size;
+    }
+    for (std::uint32_t row = 0; row < count; ++row) {
+        std::uint8_t* p = image.data() + write + static_cast<std::size_t>(row) * kIndexEntrySize;
+        ByteWriter::StoreU32(p, index[row].type);
+        ByteWriter::StoreU32(p + 4, index[row].group);
+        ByteWriter::StoreU32(p + 8, index[row].instance);
+        ByteWriter::StoreU32(p + 12, index[row].offset);
+        ByteWriter::StoreU32(p + 16, index[row].size);
+    }
+    ByteWriter::StoreU32(image.data() + _dbpf_header::kIndexOffsetAt, write);
+
+    m_pBuffer = std::move(image);
+    for (auto& slot : m_ppReplaced) slot.reset();
+    m_nFileSize = static_cast<std::uint32_t>(write + indexSize);
+    m_pIndex = write;
+
+    RebuildDirectory();
+
+    if (!ParseArchive(GetTitle(), 1)) {
+        AfxMessageBox(GetTitle() + L" appears corrupted!\nIt is suggested that you don't save this file");
+        return false;
+    }
+    return true;
+}
+
+bool CDATDoc::RebuildDirectory() {
+    if (m_nDirRow < 0) return true;
+    m_pIndex = kv::ByteReader::LoadU32(&m_pBuffer[_dbpf_header::kIndexOffsetAt]);
+
+    const std::uint32_t count = IndexCount();
+    const _dbpf_index_entry dir = IndexEntry(static_cast<std::uint32_t>(m_nDirRow));
+    std::uint32_t written = 0;
+    bool ok = true;
+    for (std::uint32_t row = 0; row < count && ok; ++row) {
+        _dbpf_index_entry e = IndexEntry(row);
+        if (e.type == kTypeDir) continue;
+        std::span<const std::uint8_t> bytes = EntryBytes(row);
+        if (!IsCompressedData(bytes)) continue;
+        if (written == m_nCompressed) {
+            ok = false;
+            break;
+        }
+        // The DIR's records live in the image; validation made room for
+        // m_nCompressed of them.
+        std::size_t at = static_cast<std::size_t>(dir.offset) + static_cast<std::size_t>(written) * kDirRecordSize;
+        if (at + kDirRecordSize > m_pBuffer.size()) {
+            ok = false;
+            break;
+        }
+        std::uint8_t* p = m_pBuffer.data() + at;
+        ByteWriter::StoreU32(p, e.type);
+        ByteWriter::StoreU32(p + 4, e.group);
+        ByteWriter::StoreU32(p + 8, e.instance);
+        ByteWriter::StoreU32(p + 12, UncompressedSize(bytes));
+        ++written;
+    }
+    if (ok && written == m_nCompressed) return true;
+    AfxMessageBox(L"Unable to rebuild the Directory (DIR) File for " + GetTitle() +
+                  L"!\r\n\r\nPlease fix this archive using the Reader.");
+    return false;
+}

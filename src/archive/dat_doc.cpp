@@ -1,0 +1,187 @@
+#include "archive/dat_doc.h"
+
+#include <new>
+
+#include "archive/model_table.h"
+#include "platform/binary_io.h"
+#include "platform/exceptions.h"
+#include "platform/file.h"
+#include "platform/message.h"
+
+using kv::ByteReader;
+using kv::ByteWriter;
+
+bool IsCompressedData(std::span<const std::uint8_t> data) {
+    return data.size() >= 6 && data[4] == 0x10 && data[5] == 0xFB;
+}
+
+std::uint32_t CDATDoc::IndexCount() const {
+    return m_pBuffer.size() >= kHeaderSize ? ByteReader::LoadU32(&m_pBuffer[_dbpf_header::kCountAt]) : 0;
+}
+
+_dbpf_index_entry CDATDoc::IndexEntry(std::uint32_t row) const {
+    ByteReader r(m_pBuffer.data(), m_pBuffer.size());
+    r.seek(m_pIndex + static_cast<std::size_t>(row) * kIndexEntrySize);
+    _dbpf_index_entry e;
+    e.type = r.u32();
+    e.group = r.u32();
+    e.instance = r.u32();
+    e.offset = r.u32();
+    e.size = r.u32();
+    return r.ok() ? e : _dbpf_index_entry{};
+}
+
+void CDATDoc::SetIndexEntry(std::uint32_t row, const _dbpf_index_entry& e) {
+    std::size_t at = m_pIndex + static_cast<std::size_t>(row) * kIndexEntrySize;
+    if (at + kIndexEntrySize > m_pBuffer.size()) return;
+    std::uint8_t* p = m_pBuffer.data() + at;
+    ByteWriter::StoreU32(p, e.type);
+    ByteWriter::StoreU32(p + 4, e.group);
+    ByteWriter::StoreU32(p + 8, e.instance);
+    ByteWriter::StoreU32(p + 12, e.offset);
+    ByteWriter::StoreU32(p + 16, e.size);
+}
+
+std::span<const std::uint8_t> CDATDoc::EntryBytes(std::uint32_t row) const {
+    if (HasPending(row)) return *m_ppReplaced[row];
+    _dbpf_index_entry e = IndexEntry(row);
+    if (static_cast<std::uint64_t>(e.offset) + e.size > m_pBuffer.size()) return {};
+    return std::span<const std::uint8_t>(m_pBuffer.data() + e.offset, e.size);
+}
+
+bool CDATDoc::IsCompressed(std::uint32_t row) const { return IsCompressedData(EntryBytes(row)); }
+
+bool CDATDoc::AnyPending() const {
+    for (const auto& p : m_ppReplaced)
+        if (p) return true;
+    return false;
+}
+
+void CDATDoc::Serialize(CArchive& ar) {
+    if (ar.IsStoring()) {
+        // Entries stored at a new size wait outside the image; lay them out
+        // first so that the index written always describes the bytes written.
+        if (AnyPending() && !CommitReplacedEntries()) throw CUserException();
+        ar.Write(m_pBuffer.data(), m_nFileSize);
+        return;
+    }
+
+    const std::wstring name = ar.GetFileName();
+    const std::uint64_t length = ar.GetLength();
+    if (length == 0) {
+        AfxMessageBox(name + L" is a zero-length file!!!");
+        throw CUserException();
+    }
+    if (length >> 32) {
+        AfxMessageBox(L"File " + name + L" is too large!!!");
+        throw CUserException();
+    }
+    if (length < kHeaderSize) throw CArchiveException(CArchiveException::badIndex);
+
+    m_nFileSize = static_cast<std::uint32_t>(length);
+    try {
+        m_pBuffer.assign(m_nFileSize, 0);
+    } catch (const std::bad_alloc&) {
+        m_pBuffer.clear();
+        throw CMemoryException();
+    }
+    if (ar.Read(m_pBuffer.data(), m_nFileSize) != m_nFileSize) {
+        AfxMessageBox(L"Error reading " + name);
+        throw CUserException();
+    }
+    if (!ParseArchive(name, 0)) throw CArchiveException(CArchiveException::badIndex);
+}
+
+bool CDATDoc::ParseArchive(const std::wstring& name, int mode) {
+    if (m_pBuffer.size() < kHeaderSize || m_pBuffer.size() != m_nFileSize) return false;
+    ByteReader h(m_pBuffer.data(), kHeaderSize);
+    _dbpf_header hd;
+    hd.magic = h.u32();
+    hd.majorVersion = h.u32();
+    hd.minorVersion = h.u32();
+    h.seek(_dbpf_header::kIndexMajorAt);
+    hd.indexMajorVersion = h.u32();
+    hd.indexEntryCount = h.u32();
+    hd.indexOffset = h.u32();
+    hd.indexSize = h.u32();
+    if (hd.magic != kDbpfMagic || hd.majorVersion != 1 || hd.minorVersion != 0 || hd.indexMajorVersion != 7) return false;
+    if (static_cast<std::uint64_t>(hd.indexEntryCount) * kIndexEntrySize != hd.indexSize) return false;
+    if (static_cast<std::uint64_t>(hd.indexOffset) + hd.indexSize != m_nFileSize) return false;
+
+    if (mode == 0) m_nModels = 0;
+    m_nCompressed = 0;
+    m_nDirRow = -1;
+    m_pIndex = hd.indexOffset;
+    const std::uint32_t count = hd.indexEntryCount;
+
+    // An entry must lie wholly inside the image: everything after this point
+    // reads entry bytes at the offsets the index gives.
+    for (std::uint32_t row = 0; row < count; ++row) {
+        if (HasPending(row)) continue;
+        _dbpf_index_entry e = IndexEntry(row);
+        if (static_cast<std::uint64_t>(e.offset) + e.size > m_nFileSize) return false;
+    }
+
+    std::vector<ModelKey> keys;
+    if (mode == 0) {
+        try {
+            m_pModels.clear();
+            m_pModels.reserve(count);
+            keys.reserve(count);
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+    }
+    for (std::uint32_t row = 0; row < count; ++row) {
+        _dbpf_index_entry e = IndexEntry(row);
+        if (e.type == kTypeS3D && mode == 0) {
+            _dat_model m;
+            m.nRow = static_cast<std::int32_t>(row);
+            m_pModels.push_back(std::move(m));
+            keys.push_back({e.group, e.instance});
+        }
+        if (e.type == kTypeDir) m_nDirRow = static_cast<std::int32_t>(row);
+        if (IsCompressed(row)) ++m_nCompressed;
+    }
+
+    std::uint32_t expected = m_nDirRow < 0 ? 0 : IndexEntry(static_cast<std::uint32_t>(m_nDirRow)).size / kDirRecordSize;
+    if (m_nCompressed != expected) {
+        AfxMessageBox(L"The Direrctory (DIR) File for " + name +
+                      L" appears outdated!\r\n\r\nPlease fix this archive using the Reader.");
+        return false;
+    }
+    if (mode == 1) return true;
+
+    GroupTwentyViewSets(m_pModels, keys);
+    m_nModels = static_cast<std::uint32_t>(m_pModels.size());
+    try {
+        m_ppReplaced.clear();
+        m_ppReplaced.resize(count);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    for (_dat_model& m : m_pModels) {
+        DeriveDisplayName(m);
+        m.szStatus.fill(kUnchangedMark);
+        m.szStatus[7] = 0;
+    }
+    return true;
+}
+
+void CDATDoc::SetModifiedFlag(bool modified) {
+    if (modified && !IsModified()) {
+        SetTitle(GetTitle() + L"*");
+    } else if (!modified && IsModified()) {
+        std::wstring t = GetTitle();
+        while (!t.empty() && t.back() == L'*') t.pop_back();
+        SetTitle(t);
+    }
+    CDocument::SetModifiedFlag(modified);
+}
+
+bool CDATDoc::OnNewDocument() { return CDocument::OnNewDocument(); }
+
+bool CDATDoc::SaveModified() {
+    if (IsModified()) MessageBeep(MB_ICONEXCLAMATION);
+    return CDocument::SaveModified();
+}

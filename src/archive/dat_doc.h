@@ -1,0 +1,82 @@
+#pragma once
+// One open package archive: the whole file as one image in memory, its index,
+// the table of listed models and the entries waiting for the next commit.
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "archive/dbpf.h"
+#include "platform/document.h"
+
+struct _s3d_model;
+
+// Update hints: the model's index in m_pModels travels as the numeric hint.
+constexpr std::intptr_t HINT_MODEL_ROW = 9;
+constexpr std::intptr_t HINT_MODEL_CHANGES = 10;
+
+constexpr wchar_t kUnchangedMark = L'\u2013';
+
+// One row of the model table.
+struct _dat_model {
+    std::int32_t nRow = 0;    // index row of the model's (base) S3D entry
+    std::int32_t nViews = 0;  // 1 or 20 once the table is built
+    std::wstring szName;      // at most 99 characters
+    std::array<wchar_t, 8> szStatus{};  // seven change marks and a terminating 0
+};
+
+class CDATDoc : public CDocument {
+public:
+    CDATDoc() = default;
+    ~CDATDoc() override = default;
+
+    void Serialize(CArchive& ar) override;
+    void SetModifiedFlag(bool modified = true) override;
+    bool OnNewDocument() override;
+    bool SaveModified() override;
+
+    // Validates the image; mode 0 also builds the model table (load), mode 1
+    // only refreshes the derived fields (after a commit). `name` is what its
+    // message names.
+    bool ParseArchive(const std::wstring& name, int mode);
+
+    // Entry load and store.
+    std::unique_ptr<_s3d_model> LoadModel(std::uint32_t row, bool& compressed, std::uint32_t& size);
+    bool StoreModel(std::uint32_t row, std::unique_ptr<_s3d_model> model, bool compressed, std::uint32_t size);
+
+    // Lays pending replacements out in a new image; rewrites the DIR records.
+    bool CommitReplacedEntries();
+    bool RebuildDirectory();
+
+    // --- reading the image ---
+    std::uint32_t IndexCount() const;
+    _dbpf_index_entry IndexEntry(std::uint32_t row) const;
+    void SetIndexEntry(std::uint32_t row, const _dbpf_index_entry& entry);
+    // The bytes an entry holds now: its pending replacement when it has one,
+    // else its data in the image. Empty when the data lies outside the image.
+    std::span<const std::uint8_t> EntryBytes(std::uint32_t row) const;
+    bool IsCompressed(std::uint32_t row) const;
+    bool HasPending(std::uint32_t row) const { return row < m_ppReplaced.size() && m_ppReplaced[row] != nullptr; }
+    bool AnyPending() const;
+
+    // --- the document's state ---
+    std::vector<std::uint8_t> m_pBuffer;  // the archive image, m_nFileSize bytes
+    std::size_t m_pIndex = 0;             // offset of the first index entry in the image
+    std::uint32_t m_nFileSize = 0;
+    std::uint32_t m_nModels = 0;
+    std::uint32_t m_nCompressed = 0;
+    std::int32_t m_nDirRow = -1;
+    std::vector<_dat_model> m_pModels;                                // m_nModels rows
+    std::vector<std::unique_ptr<std::vector<std::uint8_t>>> m_ppReplaced;  // one slot per index row
+
+private:
+    void GroupModels();
+    void DeriveDisplayName(_dat_model& model);
+};
+
+// True when an entry's stored bytes are QFS compressed: at least 6 bytes with
+// the signature 0x10, 0xFB at offsets 4 and 5.
+bool IsCompressedData(std::span<const std::uint8_t> data);

@@ -1,0 +1,27 @@
+#pragma once
+// Grouping the S3D entries of an archive into models: twenty entries that share
+// a group, with instances base + zoom * 0x100 + rotation * 0x10 (zoom 0..4,
+// rotation 0..3, base with its low twelve bits clear), list as one model.
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+struct _dat_model;
+
+struct ModelKey {
+    std::uint32_t group = 0;
+    std::uint32_t instance = 0;
+};
+
+// The instance of view h (0..19) of a set whose base has instance `base`.
+constexpr std::uint32_t ViewInstance(std::uint32_t base, int h) {
+    return base + static_cast<std::uint32_t>(h / 4) * 0x100 + static_cast<std::uint32_t>(h % 4) * 0x10;
+}
+
+// `models` holds one unclassified row per S3D entry in index order and
+// keys[k] the group and instance of row k's entry. On return every complete
+// set is one row with nViews 20 at its base's place, its other views removed;
+// every other row has nViews 1. A repeated group and instance resolves to the
+// earliest row still in the table, as a scan from the top would find it.
+void GroupTwentyViewSets(std::vector<_dat_model>& models, std::span<const ModelKey> keys);

@@ -1,0 +1,52 @@
+#pragma once
+// Writes DBPF archives field by field for tests and benchmarks: header, entry
+// data (optionally out of order and with gaps), index at the end, DIR entry.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kvtest {
+
+constexpr std::uint32_t kTypeS3D = 0x5AD0E817;
+constexpr std::uint32_t kTypeDir = 0xE86B1EEF;
+
+struct DbpfEntry {
+    std::uint32_t type = kTypeS3D;
+    std::uint32_t group = 0;
+    std::uint32_t instance = 0;
+    std::vector<std::uint8_t> data;
+};
+
+struct DbpfBuilder {
+    std::uint32_t magic = 0x46504244;  // "DBPF"
+    std::uint32_t major = 1;
+    std::uint32_t minor = 0;
+    std::uint32_t indexMajor = 7;
+    std::optional<std::uint32_t> countOverride;
+    std::optional<std::uint32_t> indexSizeOverride;
+    std::optional<std::uint32_t> indexOffsetOverride;
+    std::uint32_t gap = 0;          // filler bytes written before each entry's data
+    bool reverseData = false;       // lay the data out last entry first
+    std::vector<std::uint8_t> trailer;  // bytes after the index
+    std::vector<DbpfEntry> entries;
+
+    DbpfEntry& Add(std::uint32_t type, std::uint32_t group, std::uint32_t instance, std::vector<std::uint8_t> data);
+    // Adds a DIR entry that lists every compressed entry added so far.
+    DbpfEntry& AddDir();
+    std::vector<std::uint8_t> Build() const;
+};
+
+// The stored form of a compressed entry: size prefix then the QFS stream.
+std::vector<std::uint8_t> CompressEntry(const std::vector<std::uint8_t>& raw);
+bool IsCompressedData(const std::vector<std::uint8_t>& data);
+
+std::uint32_t ReadU32(const std::vector<std::uint8_t>& bytes, std::size_t at);
+void WriteU32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t v);
+
+// Writes bytes to a fresh file under the test's temporary folder.
+std::string WriteTempFile(const std::string& name, const std::vector<std::uint8_t>& bytes);
+std::vector<std::uint8_t> ReadFileBytes(const std::string& path);
+
+}  // namespace kvtest
