@@ -23,7 +23,14 @@ bool CDATDoc::CommitReplacedEntries() {
     const std::uint64_t indexSize = static_cast<std::uint64_t>(count) * kIndexEntrySize;
     std::uint64_t total = kHeaderSize + indexSize;
     for (std::uint32_t row = 0; row < count; ++row) total += IndexEntry(row).size;
-    if (!AnyPending()) return true;
+    if (!AnyPending()) {
+        if (m_bDirStale) {
+            m_bDirStale = false;
+            m_bDirStale = false;
+    RebuildDirectory();
+        }
+        return true;
+    }
     // The header's offsets are 32-bit: an image past that could not be described.
     if (total > 0xFFFFFFFFu) {
         AfxMessageBox(L"Insufficient memory!!!");
@@ -67,6 +74,7 @@ bool CDATDoc::CommitReplacedEntries() {
     m_nFileSize = static_cast<std::uint32_t>(write + indexSize);
     m_pIndex = write;
 
+    m_bDirStale = false;
     RebuildDirectory();
 
     if (!ParseArchive(GetTitle(), 1)) {

@@ -61,7 +61,7 @@ void CDATDoc::Serialize(CArchive& ar) {
     if (ar.IsStoring()) {
         // Entries stored at a new size wait outside the image; lay them out
         // first so that the index written always describes the bytes written.
-        if (AnyPending() && !CommitReplacedEntries()) throw CUserException();
+        if ((AnyPending() || m_bDirStale) && !CommitReplacedEntries()) throw CUserException();
         ar.Write(m_pBuffer.data(), m_nFileSize);
         return;
     }

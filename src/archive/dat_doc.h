@@ -71,11 +71,17 @@ public:
     std::int32_t m_nDirRow = -1;
     std::vector<_dat_model> m_pModels;                                // m_nModels rows
     std::vector<std::unique_ptr<std::vector<std::uint8_t>>> m_ppReplaced;  // one slot per index row
+    // A compressed entry was stored in place with another uncompressed size,
+    // so the DIR needs rewriting at the next commit.
+    bool m_bDirStale = false;
 
 private:
     void GroupModels();
     void DeriveDisplayName(_dat_model& model);
 };
+
+// Drops the decorations a twenty-view set's texture names carry.
+std::wstring TrimTwentyViewName(std::wstring name);
 
 // True when an entry's stored bytes are QFS compressed: at least 6 bytes with
 // the signature 0x10, 0xFB at offsets 4 and 5.

@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <unistd.h>
 
+#include "archive/dat_doc.h"
 #include "archive/qfs.h"
 
 namespace kvtest {
@@ -23,7 +24,6 @@ void WriteU32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v) {
 
 static void PutU32(std::vector<std::uint8_t>& b, std::uint32_t v) { WriteU32(b, b.size(), v); }
 
-bool IsCompressedData(const std::vector<std::uint8_t>& d) { return d.size() >= 6 && d[4] == 0x10 && d[5] == 0xFB; }
 
 std::vector<std::uint8_t> CompressEntry(const std::vector<std::uint8_t>& raw) {
     std::vector<std::uint8_t> out(4 + QfsMaxCompressedSize(raw.size()));

@@ -7,10 +7,9 @@
 #include <string>
 #include <vector>
 
-namespace kvtest {
+#include "archive/dbpf.h"
 
-constexpr std::uint32_t kTypeS3D = 0x5AD0E817;
-constexpr std::uint32_t kTypeDir = 0xE86B1EEF;
+namespace kvtest {
 
 struct DbpfEntry {
     std::uint32_t type = kTypeS3D;
@@ -40,7 +39,6 @@ struct DbpfBuilder {
 
 // The stored form of a compressed entry: size prefix then the QFS stream.
 std::vector<std::uint8_t> CompressEntry(const std::vector<std::uint8_t>& raw);
-bool IsCompressedData(const std::vector<std::uint8_t>& data);
 
 std::uint32_t ReadU32(const std::vector<std::uint8_t>& bytes, std::size_t at);
 void WriteU32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t v);
