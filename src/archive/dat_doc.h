@@ -51,6 +51,12 @@ public:
     bool CommitReplacedEntries();
     bool RebuildDirectory();
 
+    // --- model edits (defined in src/edits/) ---
+    // frame, measure, scale, move, rotate, flip, re-orient:
+    // (end of frame edits)
+    // merge, transparency, texture replacement:
+    // (end of material edits)
+
     // --- reading the image ---
     std::uint32_t IndexCount() const;
     _dbpf_index_entry IndexEntry(std::uint32_t row) const;

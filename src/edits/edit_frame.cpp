@@ -1,0 +1,1 @@
+#include "archive/dat_doc.h"
