@@ -1,0 +1,222 @@
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "archive/dat_doc.h"
+#include "archive/qfs.h"
+#include "s3d/s3d_format.h"
+#include "s3d/s3d_model.h"
+#include "s3d/s3d_work_block.h"
+#include "support/archive_fixture.h"
+#include "support/dbpf_builder.h"
+#include "support/message_recorder.h"
+#include "support/s3d_builder.h"
+
+using namespace kvtest;
+
+namespace {
+
+std::vector<std::uint8_t> Encoded(const _s3d_model& m) {
+    std::vector<std::uint8_t> out;
+    EXPECT_TRUE(EncodeS3D(m, out));
+    return out;
+}
+
+// Adds one vertex to the first vertex block, which changes the model's size.
+void GrowFirstBlock(_s3d_model& m, float x) {
+    _s3d_work_block wb;
+    ASSERT_TRUE(ExtractBlock(S3D_BLOCK_VERT, 0, &m, &wb));
+    _s3d_vertex v;
+    v.x = x;
+    wb.vertices.push_back(v);
+    ASSERT_TRUE(StoreBlock(&m, S3D_BLOCK_VERT, 0, &wb));
+}
+
+struct Loaded {
+    std::unique_ptr<_s3d_model> model;
+    bool compressed = false;
+    std::uint32_t size = 0;
+};
+
+Loaded Load(CDATDoc& doc, std::uint32_t row) {
+    Loaded l;
+    l.model = doc.LoadModel(row, l.compressed, l.size);
+    return l;
+}
+
+// Row 0 plain, row 1 compressed, row 2 the DIR.
+std::unique_ptr<CDATDoc> PlainAndCompressed() {
+    DbpfBuilder b;
+    b.Add(kTypeS3D, 7, 0x1010, MakeRealisticS3D("plain", 40));
+    b.Add(kTypeS3D, 7, 0x2010, CompressEntry(MakeRealisticS3D("packed", 60)));
+    b.AddDir();
+    return OpenArchive(b.Build());
+}
+
+}  // namespace
+
+TEST(EntryIo, UnchangedModelsStoreBackInPlaceAndTheImageStaysIdentical) {
+    auto doc = PlainAndCompressed();
+    ASSERT_TRUE(doc);
+    const auto before = ImageOf(*doc);
+    MessageRecorder rec;
+    for (std::uint32_t row : {0u, 1u}) {
+        Loaded l = Load(*doc, row);
+        ASSERT_TRUE(l.model);
+        EXPECT_EQ(l.compressed, row == 1);
+        EXPECT_EQ(l.size, doc->IndexEntry(row).size);
+        EXPECT_TRUE(doc->StoreModel(row, std::move(l.model), l.compressed, l.size));
+    }
+    EXPECT_FALSE(doc->AnyPending());
+    EXPECT_EQ(ImageOf(*doc), before);
+    EXPECT_TRUE(rec.boxes().empty());
+}
+
+TEST(EntryIo, ModelStoredAtAnotherSizeIsPendingAndLoadsBackAsStored) {
+    auto doc = PlainAndCompressed();
+    ASSERT_TRUE(doc);
+    const auto before = ImageOf(*doc);
+    for (std::uint32_t row : {0u, 1u}) {
+        Loaded l = Load(*doc, row);
+        ASSERT_TRUE(l.model);
+        GrowFirstBlock(*l.model, 123.5f);
+        const auto expected = Encoded(*l.model);
+        ASSERT_TRUE(doc->StoreModel(row, std::move(l.model), l.compressed, l.size));
+        EXPECT_TRUE(doc->HasPending(row));
+        auto stored = doc->EntryBytes(row);
+        EXPECT_EQ(doc->IndexEntry(row).size, stored.size());
+        if (row == 1) {
+            ASSERT_GE(stored.size(), 6u);
+            EXPECT_EQ(ReadU32(std::vector<std::uint8_t>(stored.begin(), stored.begin() + 4), 0), stored.size());
+            EXPECT_EQ(stored[4], 0x10);
+            EXPECT_EQ(stored[5], 0xFB);
+        }
+        // Loading before the commit reads the pending bytes, not the old place.
+        Loaded again = Load(*doc, row);
+        ASSERT_TRUE(again.model);
+        EXPECT_EQ(again.compressed, row == 1);
+        EXPECT_EQ(Encoded(*again.model), expected);
+        // A second store of the same new size replaces the pending bytes and
+        // never writes the image's old, smaller place.
+        GrowFirstBlock(*again.model, 1.0f);
+        ASSERT_TRUE(doc->StoreModel(row, std::move(again.model), again.compressed, again.size));
+    }
+    // The image itself is untouched until the commit lays the entries out.
+    std::vector<std::uint8_t> image(doc->m_pBuffer.begin(), doc->m_pBuffer.end());
+    for (std::uint32_t row : {0u, 1u}) {
+        std::size_t at = doc->m_pIndex + row * 20 + 16;
+        std::copy_n(before.begin() + at, 4, image.begin() + at);  // only the sizes moved on
+    }
+    EXPECT_EQ(image, before);
+
+    MessageRecorder rec;
+    ASSERT_TRUE(doc->CommitReplacedEntries());
+    EXPECT_TRUE(rec.boxes().empty());
+    for (std::uint32_t row : {0u, 1u}) {
+        Loaded l = Load(*doc, row);
+        ASSERT_TRUE(l.model);
+        _s3d_work_block wb;
+        ASSERT_TRUE(ExtractBlock(S3D_BLOCK_VERT, 0, l.model.get(), &wb));
+        ASSERT_GE(wb.vertices.size(), 2u);
+        EXPECT_EQ(wb.vertices[wb.vertices.size() - 2].x, 123.5f);
+        EXPECT_EQ(wb.vertices.back().x, 1.0f);
+    }
+}
+
+TEST(EntryIo, IncompressibleModelsLargerThanTheOldAreaStillStore) {
+    S3DBuilder b = RealisticS3D("noise", 12000);
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<float> any(-1e6f, 1e6f);
+    for (auto& vb : b.vert)
+        for (auto& v : vb.vertices) v = {any(rng), any(rng), any(rng), {1, 2, 3, 4}, any(rng), any(rng), 0, 0};
+    DbpfBuilder a;
+    a.Add(kTypeS3D, 1, 0x10, CompressEntry(b.Build()));
+    a.AddDir();
+    auto doc = OpenArchive(a.Build());
+    ASSERT_TRUE(doc);
+    Loaded l = Load(*doc, 0);
+    ASSERT_TRUE(l.model);
+    GrowFirstBlock(*l.model, 5.0f);
+    ASSERT_GT(Encoded(*l.model).size(), 222880u);
+    MessageRecorder rec;
+    EXPECT_TRUE(doc->StoreModel(0, std::move(l.model), l.compressed, l.size));
+    EXPECT_TRUE(rec.boxes().empty());
+}
+
+TEST(EntryIo, DirFollowsACompressedEntryStoredInPlaceWithANewUncompressedSize) {
+    // The old stream is padded after its end code to exactly the length the
+    // grown model compresses to, so the store lands in place.
+    S3DBuilder b = RealisticS3D("grow", 30);
+    const auto raw = b.Build();
+    DbpfBuilder probe;
+    probe.Add(kTypeS3D, 1, 0x10, CompressEntry(raw));
+    probe.AddDir();
+    auto doc = OpenArchive(probe.Build());
+    ASSERT_TRUE(doc);
+    Loaded l = Load(*doc, 0);
+    GrowFirstBlock(*l.model, 9.0f);
+    const auto grown = Encoded(*l.model);
+    const auto grownEntry = CompressEntry(grown);
+    auto padded = CompressEntry(raw);
+    ASSERT_LE(padded.size(), grownEntry.size());
+    padded.resize(grownEntry.size(), 0);
+    WriteU32(padded, 0, static_cast<std::uint32_t>(padded.size()));
+
+    DbpfBuilder a;
+    a.Add(kTypeS3D, 1, 0x10, padded);
+    a.AddDir();
+    doc = OpenArchive(a.Build());
+    ASSERT_TRUE(doc);
+    l = Load(*doc, 0);
+    GrowFirstBlock(*l.model, 9.0f);
+    ASSERT_TRUE(doc->StoreModel(0, std::move(l.model), l.compressed, l.size));
+    EXPECT_FALSE(doc->AnyPending());
+    ASSERT_TRUE(doc->CommitReplacedEntries());
+    const auto image = ImageOf(*doc);
+    EXPECT_EQ(ReadU32(image, doc->IndexEntry(1).offset + 12), grown.size());
+}
+
+TEST(EntryIo, LoadRefusals) {
+    std::vector<std::uint8_t> damaged = MakeRealisticS3D("x", 8);
+    damaged.resize(damaged.size() / 2);
+    struct Case {
+        const char* what;
+        std::vector<std::uint8_t> data;
+        std::vector<std::wstring> messages;
+    } cases[] = {
+        {"a compressed entry too short for its stream header",
+         {7, 0, 0, 0, 0x10, 0xFB, 0},
+         {L"Decompression Error!!!"}},
+        {"an image the reader refuses",
+         damaged,
+         {L"S3D Decoding Error!!!\n\nThe model 0x5ad0e817 0x000001 0x000010 is damaged and is left as it is."}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        DbpfBuilder b;
+        b.Add(kTypeS3D, 1, 0x10, c.data);
+        if (IsCompressedData(c.data)) b.AddDir();
+        MessageRecorder rec;
+        auto doc = OpenArchive(b.Build());
+        ASSERT_TRUE(doc);  // the archive opens; the entry is refused while names are derived
+        EXPECT_EQ(rec.texts(), c.messages);
+        rec.Clear();
+        Loaded l = Load(*doc, 0);
+        EXPECT_FALSE(l.model);
+        EXPECT_EQ(rec.texts(), c.messages);
+    }
+}
+
+TEST(EntryIo, StoreRefusals) {
+    auto doc = PlainAndCompressed();
+    ASSERT_TRUE(doc);
+    const auto before = ImageOf(*doc);
+    MessageRecorder rec;
+    EXPECT_FALSE(doc->StoreModel(0, nullptr, false, doc->IndexEntry(0).size));
+    Loaded l = Load(*doc, 0);
+    l.model->vert.blockCount += 1;  // a count the writer cannot honour
+    EXPECT_FALSE(doc->StoreModel(0, std::move(l.model), l.compressed, l.size));
+    EXPECT_EQ(rec.texts(), (std::vector<std::wstring>{L"S3D Encoding Error!!!", L"S3D Encoding Error!!!"}));
+    EXPECT_EQ(ImageOf(*doc), before);
+    EXPECT_FALSE(doc->AnyPending());
+}
