@@ -53,6 +53,20 @@ public:
 
     // --- model edits (defined in src/edits/) ---
     // frame, measure, scale, move, rotate, flip, re-orient:
+    // (src/edits/edit_frame.h has the shared helpers and _model_dimensions.)
+    // The index row of view nView (0 to 19: zoom nView / 4, rotation nView % 4)
+    // of the twenty-view model whose base entry is at nBaseRow; -1 when none.
+    int FindViewRow(int nBaseRow, int nView) const;
+    // Words the change marks of model nModel into g_szChangesText.
+    void FormatChanges(int nModel) const;
+    // Each edit returns false after its message (or the load's or store's).
+    bool MeasureModel(int nModel, struct _model_dimensions* pResult);
+    bool ScaleModel(int nRow, int nScaleWhat, bool bUseRatio, int nNumerator, int nDenominator, bool bSwapXZ,
+                    double dFactor);
+    bool MoveModel(int nRow, int nRotation, float fOffsetX, float fOffsetY, float fOffsetZ);
+    bool RotateModel(int nRow, int nTurns, double dAngle);
+    bool FlipModel(int nRow, int nMode, bool bReverseTriangles);
+    bool ReorientModel(int nModel, int nTurns);
     // (end of frame edits)
     // merge, transparency, texture replacement:
     // (end of material edits)

@@ -1,0 +1,59 @@
+// Re-orientation: a twenty-view set turned by whole quarter turns by giving
+// its index entries new instance numbers. No entry's bytes are read or
+// written; the caller rebuilds the DIR afterwards.
+
+#include <array>
+#include <cstdint>
+
+#include "archive/dat_doc.h"
+#include "platform/message.h"
+#include "platform/text.h"
+
+bool CDATDoc::ReorientModel(int nModel, int nTurns) {
+    if (nTurns < 1 || nTurns > 3) return false;
+    if (nModel < 0 || static_cast<std::size_t>(nModel) >= m_pModels.size()) return false;
+    _dat_model& model = m_pModels[static_cast<std::size_t>(nModel)];
+    const std::uint32_t count = IndexCount();
+    if (model.nRow < 0 || static_cast<std::uint32_t>(model.nRow) >= count) return false;
+
+    const _dbpf_index_entry base = IndexEntry(static_cast<std::uint32_t>(model.nRow));
+    const std::uint32_t T = base.type, G = base.group, B = base.instance;
+
+    std::array<int, 20> slot;
+    slot.fill(-1);
+    int found = 0;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const _dbpf_index_entry e = IndexEntry(i);
+        if (e.type != T || e.group != G) continue;
+        const std::uint32_t inst = e.instance;
+        if ((inst & ~0xFF0u) != B || (inst & 0xFu) != 0 || (inst & 0xF00u) > 0x400u || (inst & 0xF0u) > 0x30u)
+            continue;
+        ++found;
+        slot[((inst >> 8) & 0xFu) * 4 + ((inst >> 4) & 0xFu)] = static_cast<int>(i);
+    }
+
+    // One view held twice and another missing also counts twenty; then the
+    // number of distinct views tells the user what is wrong, and no instance
+    // is written through the empty slot.
+    int distinct = 0;
+    for (int s : slot)
+        if (s >= 0) ++distinct;
+    if (found != 20 || distinct != 20) {
+        AfxMessageBox(kv::FormatW(L"%d Z/R views found for %#08x-%#08x-%#08x!\nPlease fix this file using the reader!",
+                                  found != 20 ? found : distinct, T, G, B));
+        return false;
+    }
+
+    for (std::uint32_t z = 0; z < 5; ++z) {
+        for (std::uint32_t r = 0; r < 4; ++r) {
+            const std::uint32_t row = static_cast<std::uint32_t>(slot[z * 4 + r]);
+            _dbpf_index_entry e = IndexEntry(row);
+            e.instance = B + z * 0x100u + ((r + static_cast<std::uint32_t>(nTurns)) & 3u) * 0x10u;
+            SetIndexEntry(row, e);
+        }
+    }
+    // The entry that held rotation -nTurns now holds rotation 0, the base.
+    model.nRow = slot[static_cast<std::size_t>((-nTurns) & 3)];
+    UpdateAllViews(nullptr, nModel, HINT_MODEL_ROW);
+    return true;
+}
