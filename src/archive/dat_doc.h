@@ -69,6 +69,19 @@ public:
     bool ReorientModel(int nModel, int nTurns);
     // (end of frame edits)
     // merge, transparency, texture replacement:
+    // Appends model nSrcModel of pSrcDoc (may be this document) to every entry
+    // of model nModel; all source copies are loaded before the first target
+    // entry, so a model merged into itself gets its content as it was.
+    bool MergeModel(int nModel, CDATDoc* pSrcDoc, int nSrcModel);
+    // Sets (bSet) or removes transparency in every material block of the entry
+    // at index row nRow, one report line per block. *pbChanged / *pbNoAction
+    // are only ever set to 1. The entry is stored only when a block changed.
+    bool SetTransparency(int nRow, bool bSet, int nDepthFunc, std::wstring& strReport, int* pbChanged, int* pbNoAction);
+    // Replaces the first texture ID of every material block of the entry by
+    // the two eight-character ID masks, one report line per block.
+    // *pbChanged / *pbUnchanged are only ever set to 1.
+    bool ReplaceTexture(int nRow, std::wstring strFind, std::wstring strReplace, std::wstring& strReport, int* pbChanged,
+                        int* pbUnchanged);
     // (end of material edits)
 
     // --- reading the image ---

@@ -1,0 +1,122 @@
+// Texture replacement: the ID masks and the per-entry edit with its report lines.
+
+#include "edits/texture.h"
+
+#include <array>
+#include <cwchar>
+#include <cwctype>
+
+#include "archive/dat_doc.h"
+#include "platform/message.h"
+#include "platform/text.h"
+#include "s3d/s3d_model.h"
+#include "s3d/s3d_work_block.h"
+
+namespace {
+
+constexpr std::size_t kMaskLength = 8;
+
+// The eight lower-case digits "%08x" prints.
+std::array<wchar_t, kMaskLength> HexDigits(std::uint32_t value) {
+    static constexpr wchar_t kDigits[] = L"0123456789abcdef";
+    std::array<wchar_t, kMaskLength> out{};
+    for (std::size_t i = 0; i < kMaskLength; ++i) out[i] = kDigits[(value >> (28 - 4 * i)) & 0xF];
+    return out;
+}
+
+wchar_t Lower(wchar_t c) { return static_cast<wchar_t>(std::towlower(static_cast<std::wint_t>(c))); }
+
+}  // namespace
+
+bool MatchIdPattern(const std::wstring& strMask, std::uint32_t nInstance, std::uint32_t nTextureId) {
+    if (strMask == L"????????") return true;
+    // A shorter or longer mask says nothing about some digit, so it is never
+    // taken as a match rather than read past its end.
+    if (strMask.size() != kMaskLength) return false;
+    const auto instance = HexDigits(nInstance);
+    const auto id = HexDigits(nTextureId);
+    for (std::size_t i = 0; i < kMaskLength; ++i) {
+        const wchar_t m = Lower(strMask[i]);
+        if (m == L'?') continue;
+        if (m == L'#') {
+            if (id[i] != instance[i]) return false;
+        } else if (id[i] != m) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::uint32_t BuildIdFromPattern(const std::wstring& strMask, std::uint32_t nInstance, std::uint32_t nTextureId) {
+    if (strMask.size() != kMaskLength) return nTextureId;
+    const auto instance = HexDigits(nInstance);
+    const auto id = HexDigits(nTextureId);
+    std::array<wchar_t, kMaskLength + 1> built{};
+    for (std::size_t i = 0; i < kMaskLength; ++i) {
+        const wchar_t m = strMask[i];
+        built[i] = m == L'#' ? instance[i] : m == L'?' ? id[i] : m;
+    }
+    // The scan's own rules decide what a mask with blanks, a sign or an "x"
+    // in it builds, so such masks give what the user has always got.
+    unsigned int value = 0;
+    if (std::swscanf(built.data(), L"%x", &value) != 1) value = 0;
+    return static_cast<std::uint32_t>(value);
+}
+
+bool CDATDoc::ReplaceTexture(int nRow, std::wstring strFind, std::wstring strReplace, std::wstring& strReport,
+                             int* pbChanged, int* pbUnchanged) {
+    if (nRow < 0 || static_cast<std::uint32_t>(nRow) >= IndexCount()) {
+        AfxMessageBox(L"Encountered an improper argument.");
+        return false;
+    }
+    for (wchar_t& c : strFind) c = Lower(c);
+    for (wchar_t& c : strReplace) c = Lower(c);
+
+    const auto row = static_cast<std::uint32_t>(nRow);
+    bool compressed = false;
+    std::uint32_t size = 0;
+    std::unique_ptr<_s3d_model> model = LoadModel(row, compressed, size);
+    if (!model) return false;
+
+    const _dbpf_index_entry entry = IndexEntry(row);
+    bool changed = false;
+    const int blocks = static_cast<int>(model->mats.blockCount);
+    for (int k = 0; k < blocks; ++k) {
+        _s3d_work_block work;
+        ExtractBlock(S3D_BLOCK_MATS, k, model.get(), &work);
+        // Without a texture there is no material ID to test. The entry is
+        // left as it was (not stored) and the command ends here.
+        if (work.textures.empty()) {
+            AfxMessageBox(L"Encountered an improper argument.");
+            return false;
+        }
+        const std::uint32_t oldId = work.textures.front().textureId;
+        std::wstring line = kv::FormatW(L"%#08x %#08x %#08x Block=%-2d Mat=%#08x : ", entry.type, entry.group,
+                                        entry.instance, k, oldId);
+        if (!MatchIdPattern(strFind, entry.instance, oldId)) {
+            if (pbUnchanged) *pbUnchanged = 1;
+            line += L"Not Matching\r\n";
+        } else {
+            const std::uint32_t newId = BuildIdFromPattern(strReplace, entry.instance, oldId);
+            if (newId == oldId) {
+                if (pbUnchanged) *pbUnchanged = 1;
+                line += L"No action taken - Replace ID equals Original ID\r\n";
+            } else {
+                work.textures.front().textureId = newId;
+                // A block copied out of a parsed model always fits back; if
+                // one ever did not, storing the entry would lose the change.
+                if (!StoreBlock(model.get(), S3D_BLOCK_MATS, k, &work)) {
+                    AfxMessageBox(L"S3D Encoding Error!!!");
+                    return false;
+                }
+                changed = true;
+                if (pbChanged) *pbChanged = 1;
+                line += kv::FormatW(L"Changed to %#08x\r\n", newId);
+            }
+        }
+        strReport += line;
+    }
+
+    if (!changed) return true;
+    return StoreModel(row, std::move(model), compressed, size);
+}
