@@ -1,0 +1,552 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "archive/qfs.h"
+#include "platform/text.h"
+#include "qfs_corpus.h"
+#include "support/message_recorder.h"
+
+using Bytes = std::vector<std::uint8_t>;
+
+namespace {
+
+// The encoder exactly as the format's reference describes it: fresh tables of
+// -1 for every call, a greedy pass, at most 50 candidates, window 131072.
+// Slow and plain on purpose; the real encoder must match it byte for byte.
+Bytes ReferenceCompress(const Bytes& in) {
+    const std::size_t n = in.size();
+    std::vector<std::int32_t> head(256 * 256, -1), chain(0x20000, -1);
+    Bytes out = {0x10, 0xFB, static_cast<std::uint8_t>(n >> 16), static_cast<std::uint8_t>(n >> 8),
+                 static_cast<std::uint8_t>(n)};
+    std::size_t lit = 0;
+    auto flushRuns = [&](std::size_t upto) {
+        while (upto - lit >= 4) {
+            std::size_t run = std::min<std::size_t>((upto - lit) / 4 * 4, 112);
+            out.push_back(static_cast<std::uint8_t>(0xE0 + (run / 4 - 1)));
+            out.insert(out.end(), in.begin() + lit, in.begin() + lit + run);
+            lit += run;
+        }
+    };
+    for (std::size_t i = 0; n >= 2 && i <= n - 2; ++i) {
+        const std::size_t pair = in[i] * 256u + in[i + 1];
+        const std::int32_t prev = head[pair];
+        chain[i % 0x20000] = prev;
+        head[pair] = static_cast<std::int32_t>(i);
+        if (i < lit) continue;
+        std::size_t bestLen = 0, bestDist = 0;
+        int compared = 0;
+        for (std::int32_t c = prev; c >= 0; c = chain[static_cast<std::size_t>(c) % 0x20000]) {
+            if (i - static_cast<std::size_t>(c) >= 0x20000 || compared == 50) break;
+            std::size_t len = 0;
+            while (len < 1028 && i + len < n && in[i + len] == in[static_cast<std::size_t>(c) + len]) ++len;
+            ++compared;
+            if (len > bestLen) {
+                bestLen = len;
+                bestDist = i - static_cast<std::size_t>(c);
+            }
+        }
+        if (bestLen < 3 || (bestLen == 3 && bestDist > 1024) || (bestLen == 4 && bestDist > 16384)) continue;
+        flushRuns(i);
+        const std::size_t m = i - lit, d = bestDist - 1, L = bestLen;
+        if (L <= 10 && bestDist <= 1024) {
+            out.push_back(static_cast<std::uint8_t>(((d >> 8) << 5) + ((L - 3) << 2) + m));
+            out.push_back(static_cast<std::uint8_t>(d & 0xFF));
+        } else if (L <= 67 && bestDist <= 16384) {
+            out.push_back(static_cast<std::uint8_t>(0x80 + (L - 4)));
+            out.push_back(static_cast<std::uint8_t>((m << 6) + (d >> 8)));
+            out.push_back(static_cast<std::uint8_t>(d & 0xFF));
+        } else {
+            out.push_back(static_cast<std::uint8_t>(0xC0 + ((d >> 16) << 4) + (((L - 5) >> 8) << 2) + m));
+            out.push_back(static_cast<std::uint8_t>((d >> 8) & 0xFF));
+            out.push_back(static_cast<std::uint8_t>(d & 0xFF));
+            out.push_back(static_cast<std::uint8_t>((L - 5) & 0xFF));
+        }
+        out.insert(out.end(), in.begin() + lit, in.begin() + i);
+        lit = i + L;
+    }
+    flushRuns(n);
+    out.push_back(static_cast<std::uint8_t>(0xFC + (n - lit)));
+    out.insert(out.end(), in.begin() + lit, in.end());
+    return out;
+}
+
+Bytes Compress(const Bytes& in) {
+    Bytes out(QfsMaxCompressedSize(in.size()));
+    std::int64_t len = 0;
+    QfsCompress(in.data(), in.size(), out.data(), out.size(), len);
+    if (len < 0) return {};
+    out.resize(static_cast<std::size_t>(len));
+    return out;
+}
+
+struct Decoded {
+    std::optional<Bytes> bytes;
+    std::size_t length;
+    std::vector<std::wstring> messages;
+};
+
+// Decodes from a heap block of exactly the stream's size, so that a read past
+// its end is caught by the address sanitizer.
+Decoded Decompress(const Bytes& stream) {
+    auto exact = std::make_unique<std::uint8_t[]>(stream.size());
+    std::copy(stream.begin(), stream.end(), exact.get());
+    kvtest::MessageRecorder rec;
+    Decoded d;
+    d.length = stream.size();
+    d.bytes = QfsDecompress(exact.get(), d.length);
+    d.messages = rec.texts();
+    return d;
+}
+
+std::wstring LengthWarning(int written, int size) {
+    return L"Warning: bad length ? " + std::to_wstring(written) + L" instead of " + std::to_wstring(size) + L"n";
+}
+
+// One code of a stream, as a reader of the format sees it.
+struct Code {
+    char kind;  // 'S' 2-byte, 'M' 3-byte, 'L' 4-byte match; 'R' literal run; 'E' end
+    std::size_t literals, length, distance;
+    bool operator==(const Code&) const = default;
+};
+
+std::vector<Code> Codes(const Bytes& s) {
+    std::vector<Code> codes;
+    std::size_t at = 5;
+    while (at < s.size()) {
+        const std::uint8_t b0 = s[at];
+        Code c{};
+        if (b0 < 0x80) {
+            c = {'S', b0 & 3u, ((b0 >> 2) & 7u) + 3, ((b0 & 0x60u) << 3) + s[at + 1] + 1};
+            at += 2;
+        } else if (b0 < 0xC0) {
+            c = {'M', std::size_t{s[at + 1]} >> 6, (b0 & 0x3Fu) + 4, ((s[at + 1] & 0x3Fu) << 8) + s[at + 2] + 1};
+            at += 3;
+        } else if (b0 < 0xE0) {
+            c = {'L', b0 & 3u, ((b0 >> 2) & 3u) * 256 + s[at + 3] + 5, ((b0 & 0x10u) << 12) + (s[at + 1] << 8) + s[at + 2] + 1};
+            at += 4;
+        } else if (b0 < 0xFC) {
+            c = {'R', ((b0 & 0x1Fu) << 2) + 4, 0, 0};
+            at += 1;
+        } else {
+            c = {'E', b0 & 3u, 0, 0};
+            at += 1;
+        }
+        at += c.literals;
+        codes.push_back(c);
+    }
+    return codes;
+}
+
+Code LitRun(std::size_t n) { return {'R', n, 0, 0}; }
+Code EndCode(std::size_t n) { return {'E', n, 0, 0}; }
+
+// Bytes below 0x80 in which no pair of neighbours repeats (a de Bruijn sequence
+// over 128 symbols), so they give the encoder nothing to match.
+Bytes Unrepeating(std::size_t n) {
+    constexpr int k = 128;
+    std::vector<int> a(2 * 2 + 1, 0);
+    Bytes seq;
+    // Lyndon-word construction of the order-2 sequence.
+    std::function<void(int, int)> db = [&](int t, int p) {
+        if (t > 2) {
+            if (2 % p == 0)
+                for (int j = 1; j <= p; ++j) seq.push_back(static_cast<std::uint8_t>(a[j]));
+        } else {
+            a[t] = a[t - p];
+            db(t + 1, p);
+            for (int j = a[t - p] + 1; j < k; ++j) {
+                a[t] = j;
+                db(t + 1, t);
+            }
+        }
+    };
+    db(1, 1);
+    seq.push_back(seq[0]);  // close the cycle: every one of the 16384 pairs once
+    EXPECT_LE(n, seq.size());
+    seq.resize(n);
+    return seq;
+}
+
+Bytes Cat(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
+}  // namespace
+
+TEST(QfsCompress, WritesTheseStreamsExactly) {
+    struct Case {
+        const char* name;
+        Bytes input, stream;
+    };
+    const std::vector<Case> cases = {
+        {"empty", {}, {0x10, 0xFB, 0, 0, 0, 0xFC}},
+        {"abc", {'a', 'b', 'c'}, {0x10, 0xFB, 0, 0, 3, 0xFF, 'a', 'b', 'c'}},
+        {"abcd", {'a', 'b', 'c', 'd'}, {0x10, 0xFB, 0, 0, 4, 0xE0, 'a', 'b', 'c', 'd', 0xFC}},
+        {"ten a", Bytes(10, 'a'), {0x10, 0xFB, 0, 0, 10, 0x19, 0x00, 'a', 0xFC}},
+        // The longest match of each form, and the first one too long for it.
+        {"eleven a", Bytes(11, 'a'), {0x10, 0xFB, 0, 0, 11, 0x1D, 0x00, 'a', 0xFC}},
+        {"twelve a", Bytes(12, 'a'), {0x10, 0xFB, 0, 0, 12, 0x87, 0x40, 0x00, 'a', 0xFC}},
+        {"68 a", Bytes(68, 'a'), {0x10, 0xFB, 0, 0, 68, 0xBF, 0x40, 0x00, 'a', 0xFC}},
+        {"69 a", Bytes(69, 'a'), {0x10, 0xFB, 0, 0, 69, 0xC1, 0x00, 0x00, 0x3F, 'a', 0xFC}},
+        {"1029 a", Bytes(1029, 'a'), {0x10, 0xFB, 0, 0x04, 0x05, 0xCD, 0x00, 0x00, 0xFF, 'a', 0xFC}},
+        {"1030 a", Bytes(1030, 'a'), {0x10, 0xFB, 0, 0x04, 0x06, 0xCD, 0x00, 0x00, 0xFF, 'a', 0xFD, 'a'}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(Compress(c.input), c.stream);
+        Decoded d = Decompress(c.stream);
+        ASSERT_TRUE(d.bytes);
+        EXPECT_EQ(*d.bytes, c.input);
+        EXPECT_EQ(d.length, c.input.size());
+        EXPECT_TRUE(d.messages.empty());
+    }
+}
+
+// Short matches pay only when near: length 3 up to distance 1024, length 4 up
+// to 16384; a match that is too far stays literal.
+TEST(QfsCompress, UsesShortMatchesOnlyWithinTheirReach) {
+    const Bytes P3 = {0xA1, 0xA2, 0xA3}, P4 = {0xA1, 0xA2, 0xA3, 0xA4}, P5 = {0xA1, 0xA2, 0xA3, 0xA4, 0xA5};
+    struct Case {
+        const char* name;
+        Bytes input;
+        std::vector<Code> codes;
+    };
+    const std::vector<Case> cases = {
+        {"3 at 1024", Cat({P3, Unrepeating(1021), P3}),
+         {LitRun(112), LitRun(112), LitRun(112), LitRun(112), LitRun(112), LitRun(112), LitRun(112), LitRun(112), LitRun(112), LitRun(16), {'S', 0, 3, 1024}, EndCode(0)}},
+        {"3 at 1025", Cat({P3, Unrepeating(1022), P3}),
+         {LitRun(112), LitRun(112), LitRun(112), LitRun(112), LitRun(112), LitRun(112), LitRun(112), LitRun(112), LitRun(112), LitRun(20), EndCode(0)}},
+        {"4 at 1025", Cat({P4, Unrepeating(1021), P4}),
+         {LitRun(112), LitRun(112), LitRun(112), LitRun(112), LitRun(112), LitRun(112), LitRun(112), LitRun(112), LitRun(112), LitRun(16), {'M', 1, 4, 1025}, EndCode(0)}},
+        {"4 at 16385", Cat({P4, Unrepeating(16381), P4}), {}},
+        {"5 at 16385", Cat({P5, Unrepeating(16380), P5}), {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bytes stream = Compress(c.input);
+        EXPECT_EQ(stream, ReferenceCompress(c.input));
+        std::vector<Code> codes = Codes(stream);
+        if (!c.codes.empty()) {
+            EXPECT_EQ(codes, c.codes);
+        } else {
+            // Long inputs: look only at the matches.
+            std::vector<Code> matches;
+            for (const Code& k : codes)
+                if (k.kind != 'R' && k.kind != 'E') matches.push_back(k);
+            if (c.input.size() == 4 + 16381 + 4) EXPECT_TRUE(matches.empty());
+            else EXPECT_EQ(matches, (std::vector<Code>{{'L', 1, 5, 16385}}));
+        }
+        Decoded d = Decompress(stream);
+        ASSERT_TRUE(d.bytes);
+        EXPECT_EQ(*d.bytes, c.input);
+    }
+}
+
+// Pending literals before a match leave as runs of whole fours, at most 112
+// each; the last 0 to 3 ride in the match code.
+TEST(QfsCompress, SplitsPendingLiteralsIntoRunsAndTheMatchCode) {
+    const Bytes P = {0xB1, 0xB2, 0xB3, 0xB4};
+    struct Case {
+        std::size_t pending;
+        std::vector<Code> codes;
+    };
+    const std::vector<Case> cases = {
+        {111, {LitRun(108), {'S', 3, 4, 111}, EndCode(0)}},
+        {112, {LitRun(112), {'S', 0, 4, 112}, EndCode(0)}},
+        {113, {LitRun(112), {'S', 1, 4, 113}, EndCode(0)}},
+        {114, {LitRun(112), {'S', 2, 4, 114}, EndCode(0)}},
+        {115, {LitRun(112), {'S', 3, 4, 115}, EndCode(0)}},
+        {116, {LitRun(112), LitRun(4), {'S', 0, 4, 116}, EndCode(0)}},
+        {117, {LitRun(112), LitRun(4), {'S', 1, 4, 117}, EndCode(0)}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.pending);
+        Bytes input = Cat({P, Unrepeating(c.pending - 4), P});
+        Bytes stream = Compress(input);
+        EXPECT_EQ(Codes(stream), c.codes);
+        EXPECT_EQ(stream, ReferenceCompress(input));
+        Decoded d = Decompress(stream);
+        ASSERT_TRUE(d.bytes);
+        EXPECT_EQ(*d.bytes, input);
+    }
+}
+
+// Among equally long candidates the nearest wins; only the 50 nearest are
+// looked at, and nothing 131072 or more bytes back.
+TEST(QfsCompress, SearchesTheFiftyNearestCandidatesInsideTheWindow) {
+    const Bytes longer = {0xC1, 0xC2, 0xC3, 0xC4, 0xC5, 0xC6, 0xC7, 0xC8};
+    for (int count : {48, 49, 50, 60}) {
+        SCOPED_TRACE(count);
+        // The long match sits behind `count` shorter ones sharing its first
+        // three bytes; the bytes that follow each decoy occur nowhere else.
+        Bytes input = longer;
+        for (int k = 0; k < count; ++k) {
+            Bytes decoy = {0xC1, 0xC2, 0xC3, static_cast<std::uint8_t>(0x10 + k), static_cast<std::uint8_t>(0x50 + k)};
+            input.insert(input.end(), decoy.begin(), decoy.end());
+        }
+        input.insert(input.end(), longer.begin(), longer.end());
+        Bytes stream = Compress(input);
+        EXPECT_EQ(stream, ReferenceCompress(input));
+        bool foundLong = false;
+        for (const Code& c : Codes(stream)) foundLong |= c.length == 8;
+        EXPECT_EQ(foundLong, count < 50);
+    }
+
+    Bytes noise = kvtest::RandomBytes(0x20000 + 64, 7);
+    for (std::size_t dist : {std::size_t{0x1FFFF}, std::size_t{0x20000}}) {
+        SCOPED_TRACE(dist);
+        Bytes input = noise;
+        std::copy_n(input.begin() + 10, 40, input.begin() + 10 + dist);
+        input.resize(10 + dist + 40);
+        Bytes stream = Compress(input);
+        EXPECT_EQ(stream, ReferenceCompress(input));
+        bool found = false;
+        for (const Code& c : Codes(stream)) found |= c.distance == 0x1FFFF && c.length >= 40;
+        EXPECT_EQ(found, dist == 0x1FFFF);
+        Decoded dd = Decompress(stream);
+        ASSERT_TRUE(dd.bytes);
+        EXPECT_EQ(*dd.bytes, input);
+    }
+}
+
+TEST(QfsCompress, MatchesTheReferenceAndRoundTripsOnModelsAndNoise) {
+    std::vector<Bytes> inputs;
+    for (std::size_t n : {1, 2, 3, 5, 17, 200, 4096, 70000, 300000}) inputs.push_back(kvtest::ModelLikeData(n, n));
+    for (std::uint32_t alphabet : {1u, 2u, 4u, 16u, 256u})
+        for (std::size_t n : {1, 7, 113, 5000, 150000}) inputs.push_back(kvtest::RandomBytes(n, n * alphabet, alphabet));
+    for (const Bytes& in : inputs) {
+        SCOPED_TRACE(testing::Message() << "size " << in.size());
+        Bytes stream = Compress(in);
+        ASSERT_EQ(stream, ReferenceCompress(in));
+        EXPECT_LE(stream.size(), QfsMaxCompressedSize(in.size()));
+        Decoded d = Decompress(stream);
+        ASSERT_TRUE(d.bytes);
+        EXPECT_EQ(*d.bytes, in);
+        EXPECT_TRUE(d.messages.empty());
+    }
+    // Model data is what the codec is for: it should pay off there.
+    Bytes model = kvtest::ModelLikeData(300000);
+    EXPECT_LT(Compress(model).size(), model.size() / 2);
+}
+
+// The encoder keeps its search tables between calls; what an earlier call left
+// in them must never change what a later call writes.
+TEST(QfsCompress, EveryCallWritesWhatAFreshCallWould) {
+    const Bytes longFirst = kvtest::ModelLikeData(400000, 3);
+    // A short input made of pieces of the long one: stale positions would find
+    // plenty of "matches" in it.
+    Bytes shortAfter(longFirst.begin() + 1000, longFirst.begin() + 1600);
+    Bytes repeated = Cat({shortAfter, shortAfter});
+
+    Bytes fresh, freshRepeated;
+    std::thread([&] {
+        fresh = Compress(shortAfter);
+        freshRepeated = Compress(repeated);
+    }).join();
+    ASSERT_EQ(fresh, ReferenceCompress(shortAfter));
+
+    Compress(longFirst);
+    EXPECT_EQ(Compress(shortAfter), fresh);
+    Compress(longFirst);
+    EXPECT_EQ(Compress(repeated), freshRepeated);
+    EXPECT_EQ(Compress(shortAfter), fresh);
+    EXPECT_EQ(Compress({}), (Bytes{0x10, 0xFB, 0, 0, 0, 0xFC}));
+    EXPECT_EQ(Compress(Bytes(10, 'a')), (Bytes{0x10, 0xFB, 0, 0, 10, 0x19, 0x00, 'a', 0xFC}));
+
+    // A mixed sequence of calls, each checked against fresh tables.
+    for (int k = 0; k < 30; ++k) {
+        Bytes in = k % 3 == 0 ? kvtest::ModelLikeData(100 + k * 997, k) : kvtest::RandomBytes(50 + k * 131, k, 4);
+        ASSERT_EQ(Compress(in), ReferenceCompress(in)) << "call " << k;
+    }
+}
+
+TEST(QfsCompress, NeverExceedsItsBoundAndRefusesTooLittleRoom) {
+    std::vector<Bytes> inputs;
+    for (std::size_t n = 0; n <= 500; ++n) inputs.push_back(kvtest::RandomBytes(n, n));
+    inputs.push_back(kvtest::RandomBytes(100000, 11));
+    inputs.push_back(kvtest::ModelLikeData(20000));
+    bool boundReached = false;
+    for (const Bytes& in : inputs) {
+        SCOPED_TRACE(testing::Message() << "size " << in.size());
+        const std::size_t bound = QfsMaxCompressedSize(in.size());
+        ASSERT_EQ(bound, in.size() + in.size() / 112 + 7);
+        Bytes exact = ReferenceCompress(in);
+        ASSERT_LE(exact.size(), bound);
+        boundReached |= exact.size() == bound;
+
+        // Room for exactly the stream suffices; one byte less is refused, and
+        // nothing is written past the room given.
+        for (std::size_t room : {bound, exact.size(), exact.size() - 1, std::size_t{4}, std::size_t{0}}) {
+            Bytes dst(room + 16, 0xEE);
+            std::int64_t len = 12345;
+            QfsCompress(in.data(), in.size(), dst.data(), room, len);
+            if (room >= exact.size()) {
+                ASSERT_EQ(len, static_cast<std::int64_t>(exact.size()));
+                EXPECT_TRUE(std::equal(exact.begin(), exact.end(), dst.begin()));
+            } else {
+                EXPECT_EQ(len, -1);
+            }
+            EXPECT_TRUE(std::all_of(dst.begin() + static_cast<std::ptrdiff_t>(room), dst.end(), [](std::uint8_t b) { return b == 0xEE; }));
+        }
+    }
+    EXPECT_TRUE(boundReached);
+}
+
+TEST(QfsCompress, RefusesInputsItsSizeFieldCannotHoldAndAMissingDestination) {
+    std::int64_t len = 0;
+    Bytes in(std::size_t{1} << 24, 0);
+    Bytes dst(QfsMaxCompressedSize(in.size()));
+    QfsCompress(in.data(), in.size(), dst.data(), dst.size(), len);
+    EXPECT_EQ(len, -1);
+
+    len = 0;
+    QfsCompress(in.data(), 10, nullptr, 100, len);
+    EXPECT_EQ(len, -1);
+
+    // The largest input that fits still goes through.
+    in.resize(in.size() - 1);
+    in[123456] = 7;
+    QfsCompress(in.data(), in.size(), dst.data(), dst.size(), len);
+    ASSERT_GT(len, 0);
+    EXPECT_EQ(dst[2], 0xFF);
+    EXPECT_EQ(dst[3], 0xFF);
+    EXPECT_EQ(dst[4], 0xFF);
+    std::size_t sl = static_cast<std::size_t>(len);
+    auto out = QfsDecompress(dst.data(), sl);
+    ASSERT_TRUE(out);
+    EXPECT_EQ(sl, in.size());
+    EXPECT_TRUE(*out == in);
+}
+
+TEST(QfsDecompress, ExpandsOverlappingMatchesAndTheLongHeader) {
+    struct Case {
+        const char* name;
+        Bytes stream, output;
+    };
+    const std::vector<Case> cases = {
+        {"distance 1 length 9", {0x10, 0xFB, 0, 0, 10, 0x19, 0x00, 'a', 0xFC}, Bytes(10, 'a')},
+        {"no end code", {0x10, 0xFB, 0, 0, 4, 0xE0, 'a', 'b', 'c', 'd'}, {'a', 'b', 'c', 'd'}},
+        {"header only, nothing to expand", {0x10, 0xFB, 0, 0, 0}, {}},
+        {"8-byte header", {0x11, 0xFB, 0, 0, 3, 0xAA, 0xBB, 0xCC, 0xFF, 'a', 'b', 'c'}, {'a', 'b', 'c'}},
+        {"end code after the last byte keeps its literals out", {0x10, 0xFB, 0, 0, 4, 0xE0, 'a', 'b', 'c', 'd', 0xFF, 'x', 'y', 'z'}, {'a', 'b', 'c', 'd'}},
+        {"3-byte match", {0x10, 0xFB, 0, 0, 9, 0x81, 0x40, 0x00, 'q', 0xFF, 'r', 's', 't'}, {'q', 'q', 'q', 'q', 'q', 'q', 'r', 's', 't'}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Decoded d = Decompress(c.stream);
+        ASSERT_TRUE(d.bytes);
+        EXPECT_EQ(*d.bytes, c.output);
+        EXPECT_EQ(d.length, c.output.size());
+        EXPECT_TRUE(d.messages.empty());
+    }
+}
+
+// A damaged stream stops inside the stream, the output and the bytes already
+// written; the output keeps the header's size, and the length warning says
+// how many bytes were written.
+TEST(QfsDecompress, DamagedStreamsStopSafelyWithTheLengthWarning) {
+    struct Case {
+        const char* name;
+        Bytes stream, output;
+        int written;
+    };
+    const std::vector<Case> cases = {
+        {"end code too early", {0x10, 0xFB, 0, 0, 10, 0xFD, 'a'}, {'a', 0, 0, 0, 0, 0, 0, 0, 0, 0}, 1},
+        {"header only", {0x10, 0xFB, 0, 0, 7}, Bytes(7, 0), 0},
+        {"long header cut short", {0x11, 0xFB, 0, 0, 3, 0xAA}, Bytes(3, 0), 0},
+        {"match before the start", {0x10, 0xFB, 0, 0, 8, 0x00, 0x05}, Bytes(8, 0), 0},
+        {"match past what is written", {0x10, 0xFB, 0, 0, 8, 0x02, 0x02, 'a', 'b'}, {'a', 'b', 0, 0, 0, 0, 0, 0}, 2},
+        {"3-byte match before the start", {0x10, 0xFB, 0, 0, 8, 0x80, 0x00, 0x00}, Bytes(8, 0), 0},
+        {"4-byte match far before the start", {0x10, 0xFB, 0, 0, 8, 0xD1, 0xFF, 0xFF, 0x00, 'z'}, {'z', 0, 0, 0, 0, 0, 0, 0}, 1},
+        {"literal run past the stream", {0x10, 0xFB, 0, 0, 8, 0xE1, 'a', 'b'}, {'a', 'b', 0, 0, 0, 0, 0, 0}, 2},
+        {"match literals past the stream", {0x10, 0xFB, 0, 0, 8, 0x03, 0x00, 'a'}, {'a', 0, 0, 0, 0, 0, 0, 0}, 1},
+        {"code bytes cut short", {0x10, 0xFB, 0, 0, 8, 0xE0, 'a', 'b', 'c', 'd', 0xC0, 0x00}, {'a', 'b', 'c', 'd', 0, 0, 0, 0}, 4},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Decoded d = Decompress(c.stream);
+        ASSERT_TRUE(d.bytes);
+        EXPECT_EQ(*d.bytes, c.output);
+        EXPECT_EQ(d.length, c.output.size());
+        EXPECT_EQ(d.messages, (std::vector<std::wstring>{LengthWarning(c.written, static_cast<int>(c.output.size()))}));
+    }
+}
+
+// More bytes than the header promises: the output stops at its size, no
+// byte lands past it, and since the output is full there is nothing to warn of.
+TEST(QfsDecompress, StopsAtTheDeclaredSize) {
+    const std::vector<Bytes> streams = {
+        {0x10, 0xFB, 0, 0, 2, 0xE0, 'a', 'b', 'c', 'd'},
+        {0x10, 0xFB, 0, 0, 2, 0xFB, 'a', 'b'},
+        {0x10, 0xFB, 0, 0, 2, 0x1D, 0x00, 'a'},
+        {0x10, 0xFB, 0, 0, 2, 0xCD, 0x00, 0x00, 0xFF, 'a'},
+        {0x10, 0xFB, 0, 0, 2, 0xFF, 'a', 'b', 'c'},
+    };
+    for (const Bytes& s : streams) {
+        Decoded d = Decompress(s);
+        ASSERT_TRUE(d.bytes);
+        EXPECT_EQ(d.bytes->size(), 2u);
+        EXPECT_EQ((*d.bytes)[0], 'a');
+        EXPECT_TRUE(d.messages.empty());
+    }
+}
+
+TEST(QfsDecompress, RefusesStreamsShorterThanTheirHeader) {
+    for (std::size_t n = 0; n < 5; ++n) {
+        Bytes s = Bytes{0x10, 0xFB, 0, 0, 5}; s.resize(n);
+        Decoded d = Decompress(s);
+        EXPECT_FALSE(d.bytes);
+        EXPECT_TRUE(d.messages.empty());
+    }
+}
+
+// Every cut of a real stream and many random corruptions decode without a
+// fault; whatever comes out has the header's size.
+TEST(QfsDecompress, SurvivesCutAndCorruptedStreams) {
+    const Bytes original = kvtest::ModelLikeData(6000, 5);
+    const Bytes stream = Compress(original);
+    for (std::size_t cut = 5; cut < stream.size(); ++cut) {
+        Bytes s(stream.begin(), stream.begin() + cut);
+        Decoded d = Decompress(s);
+        ASSERT_TRUE(d.bytes);
+        ASSERT_EQ(d.bytes->size(), original.size());
+        for (std::size_t k = 0; k < original.size(); ++k)
+            ASSERT_TRUE((*d.bytes)[k] == original[k] || (*d.bytes)[k] == 0) << "cut " << cut << " byte " << k;
+        if (*d.bytes != original) {
+            ASSERT_EQ(d.messages.size(), 1u) << "cut " << cut;
+            EXPECT_EQ(d.messages[0].rfind(L"Warning: bad length ? ", 0), 0u);
+        }
+    }
+
+    kvtest::SplitMix rng(99);
+    for (int round = 0; round < 3000; ++round) {
+        Bytes s = stream;
+        const int flips = 1 + static_cast<int>(rng.Below(8));
+        for (int f = 0; f < flips; ++f) s[5 + rng.Below(static_cast<std::uint32_t>(s.size() - 5))] = static_cast<std::uint8_t>(rng.Next());
+        if (rng.Below(4) == 0) s[0] |= 1;
+        if (rng.Below(4) == 0) s.resize(5 + rng.Below(static_cast<std::uint32_t>(s.size() - 5)));
+        Decoded d = Decompress(s);
+        ASSERT_TRUE(d.bytes);
+        ASSERT_EQ(d.bytes->size(), (std::size_t{s[2]} << 16) | (std::size_t{s[3]} << 8) | s[4]);
+        ASSERT_LE(d.messages.size(), 1u);
+    }
+    for (int round = 0; round < 500; ++round) {
+        Bytes s = kvtest::RandomBytes(5 + rng.Below(3000), 1000 + round);
+        s[0] = 0x10;
+        s[1] = 0xFB;
+        s[2] = 0;
+        Decoded d = Decompress(s);
+        ASSERT_TRUE(d.bytes);
+        ASSERT_EQ(d.length, (std::size_t{s[3]} << 8) | s[4]);
+    }
+}
