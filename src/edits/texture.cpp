@@ -7,6 +7,7 @@
 #include <cwctype>
 
 #include "archive/dat_doc.h"
+#include "edits/entry_edit.h"
 #include "platform/message.h"
 #include "platform/text.h"
 #include "s3d/s3d_model.h"
@@ -105,10 +106,7 @@ bool CDATDoc::ReplaceTexture(int nRow, std::wstring strFind, std::wstring strRep
                 work.textures.front().textureId = newId;
                 // A block copied out of a parsed model always fits back; if
                 // one ever did not, storing the entry would lose the change.
-                if (!StoreBlock(model.get(), S3D_BLOCK_MATS, k, &work)) {
-                    AfxMessageBox(L"S3D Encoding Error!!!");
-                    return false;
-                }
+                if (!StoreBlock(model.get(), S3D_BLOCK_MATS, k, &work)) return kv::edits::ReportUnstorableBlock();
                 changed = true;
                 if (pbChanged) *pbChanged = 1;
                 line += kv::FormatW(L"Changed to %#08x\r\n", newId);

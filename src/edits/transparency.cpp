@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "archive/dat_doc.h"
+#include "edits/entry_edit.h"
 #include "platform/message.h"
 #include "platform/text.h"
 #include "s3d/s3d_model.h"
@@ -79,10 +80,7 @@ bool CDATDoc::SetTransparency(int nRow, bool bSet, int nDepthFunc, std::wstring&
         if (edit) {
             // A block copied out of a parsed model always fits back; if one
             // ever did not, storing the entry would report a change it lacks.
-            if (!StoreBlock(model.get(), S3D_BLOCK_MATS, k, &work)) {
-                AfxMessageBox(L"S3D Encoding Error!!!");
-                return false;
-            }
+            if (!StoreBlock(model.get(), S3D_BLOCK_MATS, k, &work)) return kv::edits::ReportUnstorableBlock();
             changed = true;
             if (pbChanged) *pbChanged = 1;
         } else if (pbNoAction) {
