@@ -13,10 +13,11 @@ bool CDATDoc::ReorientModel(int nModel, int nTurns) {
     if (nTurns < 1 || nTurns > 3) return false;
     if (nModel < 0 || static_cast<std::size_t>(nModel) >= m_pModels.size()) return false;
     _dat_model& model = m_pModels[static_cast<std::size_t>(nModel)];
-    const std::uint32_t count = IndexCount();
-    if (model.nRow < 0 || static_cast<std::uint32_t>(model.nRow) >= count) return false;
+    // A row outside the index names no entry: no view of it can be found.
+    const bool rowInIndex = model.nRow >= 0 && static_cast<std::uint32_t>(model.nRow) < IndexCount();
+    const std::uint32_t count = rowInIndex ? IndexCount() : 0;
 
-    const _dbpf_index_entry base = IndexEntry(static_cast<std::uint32_t>(model.nRow));
+    const _dbpf_index_entry base = rowInIndex ? IndexEntry(static_cast<std::uint32_t>(model.nRow)) : _dbpf_index_entry{};
     const std::uint32_t T = base.type, G = base.group, B = base.instance;
 
     std::array<int, 20> slot;

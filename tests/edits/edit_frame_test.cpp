@@ -1,0 +1,203 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "edits/edit_frame.h"
+#include "frame_fixture.h"
+#include "platform/text.h"
+#include "support/message_recorder.h"
+
+using namespace kvtest;
+using namespace kvtest::frame;
+
+namespace {
+
+struct AxisCase {
+    int rotation;
+    float x, z;  // of the vector (a, b) = (1, 2)
+};
+
+// (1, 2) turned r quarter turns, +x toward +z.
+const AxisCase kAxisCases[] = {{0, 1, 2}, {1, -2, 1}, {2, -1, -2}, {3, 2, -1}, {5, -2, 1}, {-1, 2, -1}, {-2, -1, -2}, {8, 1, 2}};
+
+}  // namespace
+
+TEST(ViewAxisValue, TurnsTheVectorByTheRotationsLowBits) {
+    for (const AxisCase& c : kAxisCases) {
+        SCOPED_TRACE(c.rotation);
+        EXPECT_EQ(ViewAxisValue(c.rotation, true, 1.0f, 2.0f), c.x);
+        EXPECT_EQ(ViewAxisValue(c.rotation, false, 1.0f, 2.0f), c.z);
+    }
+}
+
+TEST(ViewAxisValue, TurningBackRestoresTheVectorExactly) {
+    const float a = 0.1f, b = -1234.5678f;
+    for (int r = 0; r < 4; ++r) {
+        const float x = ViewAxisValue(r, true, a, b), z = ViewAxisValue(r, false, a, b);
+        const int back = (4 - r) % 4;
+        EXPECT_EQ(ViewAxisValue(back, true, x, z), a) << r;
+        EXPECT_EQ(ViewAxisValue(back, false, x, z), b) << r;
+    }
+}
+
+TEST(ViewAxisValue, AgreesWithTheQuarterTurnOfAVertex) {
+    // The entry of rotation r holds the model turned r quarter turns: both
+    // turns must agree or the twenty views of an edited set would disagree.
+    for (int r = 1; r < 4; ++r) {
+        float x = 1.0f, z = 2.0f;
+        RotateVertexXZ(r, x, z, 0.0);
+        EXPECT_EQ(x, ViewAxisValue(r, true, 1.0f, 2.0f)) << r;
+        EXPECT_EQ(z, ViewAxisValue(r, false, 1.0f, 2.0f)) << r;
+    }
+}
+
+// ---------------------------------------------------------------- FindViewRow
+
+TEST(FindViewRow, FindsEachViewByZoomAndRotation) {
+    DbpfBuilder b;
+    b.Add(kTypeS3D, 7, 0x5000, EntryOf(ModelOf({}), false));  // row 0, a single model
+    AddSet(b, 7, 0x1000, [](int, int) { return ModelOf({{1, 2, 3}}); }, false);  // rows 1 to 20
+    auto doc = Open(b);
+    ASSERT_TRUE(doc);
+    for (int j = 0; j < 20; ++j) EXPECT_EQ(doc->FindViewRow(1, j), 1 + j) << j;
+}
+
+TEST(FindViewRow, TakesTheFirstMatchingS3DRowOfTheSameGroup) {
+    DbpfBuilder b;
+    const auto e = EntryOf(ModelOf({{1, 2, 3}}), false);
+    b.Add(0x12345678, 7, 0x1110, e);  // row 0: same group and instance, another type
+    b.Add(kTypeS3D, 8, 0x1110, e);    // row 1: another group
+    b.Add(kTypeS3D, 7, 0x1000, e);    // row 2: the base
+    b.Add(kTypeS3D, 7, 0x1110, e);    // row 3: view 5
+    b.Add(kTypeS3D, 7, 0x1110, e);    // row 4: the same again
+    auto doc = Open(b);
+    ASSERT_TRUE(doc);
+    EXPECT_EQ(doc->FindViewRow(2, 5), 3);
+    EXPECT_EQ(doc->FindViewRow(2, 0), 2);
+    EXPECT_EQ(doc->FindViewRow(2, 19), -1);  // not in the index
+    EXPECT_EQ(doc->FindViewRow(2, 20), -1);  // no such view
+    EXPECT_EQ(doc->FindViewRow(99, 0), -1);  // no such base row
+    EXPECT_EQ(doc->FindViewRow(-1, 0), -1);
+}
+
+TEST(FindViewRow, AnEmptyIndexHasNoViews) {
+    DbpfBuilder b;
+    auto doc = OpenArchive(b.Build());
+    ASSERT_TRUE(doc);
+    EXPECT_EQ(doc->FindViewRow(0, 0), -1);
+}
+
+// ---------------------------------------------------------------- FormatChanges
+
+namespace {
+
+struct WordingCase {
+    const wchar_t* marks;
+    int views;
+    const wchar_t* wording;
+};
+
+const WordingCase kWordingCases[] = {
+    {L"\u2013\u2013\u2013\u2013\u2013\u2013\u2013", 1, L"None"},
+    {L"\u2013\u2013\u2013\u2013\u2013\u2013\u2013", 20, L"None"},
+    {L"\u2013M\u2013S\u2013\u2013\u2013", 1, L"Moved, Scaled"},
+    {L"FMRSGTX", 1, L"Flipped, Moved, Rotated, Scaled, Merged, Set Transparency, Retextured"},
+    {L"\u2013MRSGTX", 20, L"Moved, Reoriented, Scaled, Merged, Set Transparency, Retextured"},
+    {L"FMRSGTX", 20, L"Flipped, Moved, Reoriented, Scaled, Merged, Set Transparency, Retextured"},
+    // Any character but the dash is a mark, whatever the command wrote.
+    {L"\u2013\u2013? \u2013\u2013\u2013", 1, L"Rotated, Scaled"},
+    {L"\u2013\u2013\u2013\u2013\u2013\u2013R", 20, L"Retextured"},
+};
+
+}  // namespace
+
+TEST(FormatChanges, WordsEachMarkInPositionOrder) {
+    DbpfBuilder b;
+    b.Add(kTypeS3D, 7, 0x5000, EntryOf(ModelOf({}), false));
+    auto doc = Open(b);
+    ASSERT_TRUE(doc);
+    ASSERT_EQ(doc->m_pModels.size(), 1u);
+    for (const WordingCase& c : kWordingCases) {
+        _dat_model& m = doc->m_pModels[0];
+        m.nViews = c.views;
+        for (int k = 0; k < 7; ++k) m.szStatus[k] = c.marks[k];
+        doc->FormatChanges(0);
+        EXPECT_EQ(std::wstring(g_szChangesText), c.wording) << kv::WideToUtf8(c.marks);
+    }
+    EXPECT_EQ(std::wstring(kWordingCases[3].wording).size(), 69u);
+    EXPECT_EQ(std::wstring(kWordingCases[4].wording).size(), 63u);
+    EXPECT_EQ(std::wstring(kWordingCases[5].wording).size(), 72u);
+}
+
+TEST(FormatChanges, ANewTableReadsNone) {
+    DbpfBuilder b;
+    b.Add(kTypeS3D, 7, 0x5000, EntryOf(ModelOf({}), false));
+    auto doc = Open(b);
+    ASSERT_TRUE(doc);
+    doc->FormatChanges(0);
+    EXPECT_STREQ(g_szChangesText, L"None");
+    EXPECT_EQ(kChangeLetters[3], L'S');
+    EXPECT_EQ(std::wstring(kChangeLetters), L"FMRSGTX");
+}
+
+// ---------------------------------------------------------------- the frame
+
+namespace {
+
+struct EntryEdit {
+    const char* name;
+    std::function<bool(CDATDoc&, int)> run;
+};
+
+const EntryEdit kEntryEdits[] = {
+    {"scale", [](CDATDoc& d, int row) { return d.ScaleModel(row, 0, false, 1, 1, false, 2.0); }},
+    {"move", [](CDATDoc& d, int row) { return d.MoveModel(row, 1, 1.0f, 2.0f, 3.0f); }},
+    {"rotate", [](CDATDoc& d, int row) { return d.RotateModel(row, 0, 33.0); }},
+    {"flip", [](CDATDoc& d, int row) { return d.FlipModel(row, 0, true); }},
+};
+
+}  // namespace
+
+TEST(EditFrame, AnEntryWithoutBlocksIsStoredAgainAsItWas) {
+    for (bool compressed : {false, true}) {
+        for (const EntryEdit& edit : kEntryEdits) {
+            SCOPED_TRACE(edit.name);
+            DbpfBuilder b;
+            b.Add(kTypeS3D, 7, 0x5000, EntryOf(EmptyModel(), compressed));
+            auto doc = Open(b);
+            ASSERT_TRUE(doc);
+            const auto before = BytesOf(*doc, 0);
+            MessageRecorder rec;
+            EXPECT_TRUE(edit.run(*doc, 0));
+            EXPECT_TRUE(rec.boxes().empty());
+            // Re-encoded: the writer gives back the bytes the builder wrote.
+            EXPECT_EQ(BytesOf(*doc, 0), before);
+            EXPECT_EQ(doc->IsCompressed(0), compressed);
+        }
+    }
+}
+
+TEST(EditFrame, AnEntryThatCannotBeLoadedIsLeftAsItIs) {
+    for (const EntryEdit& edit : kEntryEdits) {
+        SCOPED_TRACE(edit.name);
+        DbpfBuilder b;
+        b.Add(kTypeS3D, 7, 0x5000, EntryOf(ModelOf({{1, 2, 3}}), false));
+        b.Add(kTypeS3D, 7, 0x6000, std::vector<std::uint8_t>{'3', 'D', 'M', 'D', 1, 2, 3, 4, 5});
+        auto doc = Open(b);
+        ASSERT_TRUE(doc);
+        const auto image = ImageOf(*doc);
+        MessageRecorder rec;
+        EXPECT_FALSE(edit.run(*doc, 1));
+        ASSERT_EQ(rec.texts().size(), 1u);  // the load's own message, nothing more
+        EXPECT_NE(rec.texts()[0].find(L"S3D Decoding Error!!!"), std::wstring::npos);
+        EXPECT_FALSE(doc->AnyPending());
+        EXPECT_EQ(ImageOf(*doc), image);
+        // A row outside the index loads as no entry, reported the same way.
+        rec.Clear();
+        EXPECT_FALSE(edit.run(*doc, -1));
+        EXPECT_FALSE(edit.run(*doc, 99));
+        EXPECT_EQ(rec.texts().size(), 2u);
+        EXPECT_EQ(ImageOf(*doc), image);
+    }
+}
