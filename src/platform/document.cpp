@@ -35,6 +35,10 @@ void ReportSerializeFailure(std::exception_ptr failure, bool loading) {
 
 }  // namespace kv
 
+CView::~CView() {
+    if (m_pDocument) m_pDocument->RemoveView(this);
+}
+
 CDocument::~CDocument() {
     for (CView* v : m_views) v->m_pDocument = nullptr;
 }

@@ -13,7 +13,8 @@ class CDocument;
 // What a document's window implements to learn of changes.
 class CView {
 public:
-    virtual ~CView() = default;
+    // A view that goes away leaves its document, so that no update reaches it later.
+    virtual ~CView();
     // `hint` is the numeric hint, `code` the value carried in place of the hint object.
     virtual void OnUpdate(CView* sender, std::intptr_t hint, std::intptr_t code) = 0;
     virtual void OnTitleChanged() {}

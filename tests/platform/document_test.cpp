@@ -122,6 +122,20 @@ TEST(Document, ViewsForgetADocumentThatIsDestroyed) {
     EXPECT_EQ(view.GetDocument(), nullptr);
 }
 
+TEST(Document, AViewClosedBeforeItsDocumentIsForgotten) {
+    ScriptedDocument doc;
+    RecordingView stays;
+    doc.AddView(&stays);
+    {
+        RecordingView report;
+        doc.AddView(&report);
+        EXPECT_EQ(doc.GetViews().size(), 2u);
+    }
+    EXPECT_EQ(doc.GetViews(), (std::vector<CView*>{&stays}));
+    doc.UpdateAllViews(nullptr, 0, 10);
+    EXPECT_EQ(stays.updates.size(), 1u);
+}
+
 TEST(Document, OpenPassesTheFileNameAndLengthToSerialize) {
     std::vector<std::uint8_t> bytes(1234, 0x5A);
     std::wstring path = TempPath("Name With Spaces.dat", bytes);
