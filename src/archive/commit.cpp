@@ -37,9 +37,10 @@ bool CDATDoc::CommitReplacedEntries() {
         return false;
     }
 
-    std::vector<std::uint8_t> image;
+    kv::ByteImage image;
     try {
-        image.assign(static_cast<std::size_t>(total), 0);
+        // Uninitialised: every byte is written below.
+        image.resize(static_cast<std::size_t>(total));
     } catch (const std::bad_alloc&) {
         AfxMessageBox(L"Insufficient memory!!!");
         return false;
@@ -54,7 +55,9 @@ bool CDATDoc::CommitReplacedEntries() {
         // Validation keeps every entry inside the image and a pending entry's
         // size equal to its bytes; an entry that still disagrees is written
         // with what it holds, zero-filled to its index size.
-        std::copy_n(bytes.begin(), std::min<std::size_t>(bytes.size(), e.size), image.begin() + write);
+        const std::size_t have = std::min<std::size_t>(bytes.size(), e.size);
+        std::copy_n(bytes.begin(), have, image.begin() + write);
+        std::fill_n(image.begin() + write + have, e.size - have, 0);
         e.offset = write;
         index[row] = e;
         write += e.size;

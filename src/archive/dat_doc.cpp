@@ -80,7 +80,7 @@ void CDATDoc::Serialize(CArchive& ar) {
 
     m_nFileSize = static_cast<std::uint32_t>(length);
     try {
-        m_pBuffer.assign(m_nFileSize, 0);
+        m_pBuffer.resize(m_nFileSize);  // every byte is read from the file next
     } catch (const std::bad_alloc&) {
         m_pBuffer.clear();
         throw CMemoryException();

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "archive/dbpf.h"
+#include "platform/byte_image.h"
 #include "platform/document.h"
 
 struct _s3d_model;
@@ -96,7 +97,7 @@ public:
     bool AnyPending() const;
 
     // --- the document's state ---
-    std::vector<std::uint8_t> m_pBuffer;  // the archive image, m_nFileSize bytes
+    kv::ByteImage m_pBuffer;  // the archive image, m_nFileSize bytes
     std::size_t m_pIndex = 0;             // offset of the first index entry in the image
     std::uint32_t m_nFileSize = 0;
     std::uint32_t m_nModels = 0;

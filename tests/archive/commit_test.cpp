@@ -96,7 +96,8 @@ TEST(Commit, LaysEntriesOutInIndexOrderAndRebuildsIndexAndDir) {
     EXPECT_EQ(image.size(), at + count * 20);
     EXPECT_EQ(doc->m_nFileSize, image.size());
     for (std::size_t i = 0; i < 96; ++i) {
-        if (i < 40 || i >= 44) ASSERT_EQ(image[i], original[i]) << "header byte " << i;
+        if (i >= 40 && i < 44) continue;  // the index offset
+        ASSERT_EQ(image[i], original[i]) << "header byte " << i;
     }
 
     // The DIR lists the compressed entries in index order with their current sizes.

@@ -17,10 +17,6 @@ std::uint32_t ReadU32(const std::vector<std::uint8_t>& b, std::size_t at) {
            (static_cast<std::uint32_t>(b.at(at + 2)) << 16) | (static_cast<std::uint32_t>(b.at(at + 3)) << 24);
 }
 
-void WriteU32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v) {
-    if (b.size() < at + 4) b.resize(at + 4);
-    for (int k = 0; k < 4; ++k) b[at + k] = static_cast<std::uint8_t>(v >> (8 * k));
-}
 
 static void PutU32(std::vector<std::uint8_t>& b, std::uint32_t v) { WriteU32(b, b.size(), v); }
 

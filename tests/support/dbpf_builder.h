@@ -41,7 +41,11 @@ struct DbpfBuilder {
 std::vector<std::uint8_t> CompressEntry(const std::vector<std::uint8_t>& raw);
 
 std::uint32_t ReadU32(const std::vector<std::uint8_t>& bytes, std::size_t at);
-void WriteU32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t v);
+template <class Bytes>
+void WriteU32(Bytes& bytes, std::size_t at, std::uint32_t v) {
+    if (bytes.size() < at + 4) bytes.resize(at + 4);
+    for (int k = 0; k < 4; ++k) bytes[at + k] = static_cast<std::uint8_t>(v >> (8 * k));
+}
 
 // Writes bytes to a fresh file under the test's temporary folder.
 std::string WriteTempFile(const std::string& name, const std::vector<std::uint8_t>& bytes);
