@@ -92,8 +92,8 @@ namespace {
 // current base reads as "no position", exactly as freshly cleared tables would.
 struct QfsTables {
     static constexpr std::size_t kWindow = 0x20000;
-    std::unique_ptr<std::uint32_t[]> head{new std::uint32_t[256 * 256]()};
-    std::unique_ptr<std::uint32_t[]> chain{new std::uint32_t[kWindow]()};
+    std::unique_ptr<std::uint32_t[]> head = std::make_unique<std::uint32_t[]>(256 * 256);
+    std::unique_ptr<std::uint32_t[]> chain = std::make_unique<std::uint32_t[]>(kWindow);
     std::uint32_t base = 1;
 
     void Begin(std::size_t n) {
@@ -216,7 +216,8 @@ void QfsCompress(const std::uint8_t* src, std::size_t n, std::uint8_t* dst, std:
     const std::size_t r = n - lit;
     if (!room(1 + r)) return;
     dst[out++] = static_cast<std::uint8_t>(0xFC + r);
-    std::memcpy(dst + out, src + lit, r);
+    // An empty input may come without any buffer at all.
+    if (r) std::memcpy(dst + out, src + lit, r);
     out += r;
     lit += r;
     if (lit != n) return;

@@ -64,10 +64,11 @@ void CDocument::RemoveView(CView* view) {
 }
 
 void CDocument::UpdateAllViews(CView* sender, std::intptr_t hint, std::intptr_t code) {
-    // A view may close while it updates, so walk a copy.
+    // A view may close while it updates, itself or another one, so walk a
+    // copy and pass over any view that has left the document meanwhile.
     std::vector<CView*> views = m_views;
     for (CView* v : views)
-        if (v != sender) v->OnUpdate(sender, hint, code);
+        if (v != sender && std::find(m_views.begin(), m_views.end(), v) != m_views.end()) v->OnUpdate(sender, hint, code);
 }
 
 bool CDocument::OnNewDocument() {

@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <filesystem>
+#include <memory>
 #include <new>
 #include <string>
 #include <vector>
@@ -110,6 +111,18 @@ TEST(Document, AViewThatClosesDuringAnUpdateDoesNotDisturbTheOthers) {
     doc.UpdateAllViews(nullptr, 0, 10);
     EXPECT_EQ(first.updates.size(), 1u);
     EXPECT_EQ(second.updates.size(), 1u);
+    EXPECT_EQ(doc.GetViews().size(), 1u);
+}
+
+TEST(Document, AViewThatClosesAnotherDuringAnUpdateIsSafe) {
+    ScriptedDocument doc;
+    RecordingView first;
+    auto second = std::make_unique<RecordingView>();
+    doc.AddView(&first);
+    doc.AddView(second.get());
+    first.onUpdate = [&] { second.reset(); };
+    doc.UpdateAllViews(nullptr, 2, 9);
+    EXPECT_EQ(first.updates.size(), 1u);
     EXPECT_EQ(doc.GetViews().size(), 1u);
 }
 
