@@ -627,3 +627,28 @@ TEST(S3DFormat, EncodingLeavesTheModelAsItWas) {
     EXPECT_EQ(m.vert.blocks[0].formatCode, 1);
     EXPECT_EQ(m.vert.blocks[0].stride, 16);
 }
+
+// Tags are found at every alignment and right up to the image's end.
+TEST(S3DFormat, TagsAreFoundAtEveryOffset) {
+    for (std::size_t pad = 0; pad < 40; ++pad) {
+        SCOPED_TRACE(pad);
+        S3DBuilder b = RealisticS3D();
+        b.headTrailing.assign(pad % 17, 0x41);  // shifts every chunk
+        b.chunk[kChunkRegp].trailing.assign(pad, 'x');
+        // A REGP header of its own at the very end takes over the REGP range.
+        const std::uint8_t header[] = {'R', 'E', 'G', 'P', 12, 0, 0, 0, 0, 0, 0, 0};
+        b.chunk[kChunkRegp].trailing.insert(b.chunk[kChunkRegp].trailing.end(), header, header + 12);
+        S3DLayout layout;
+        const std::vector<std::uint8_t> image = b.Build(&layout);
+        _s3d_model m;
+        ASSERT_EQ(Parse(image, m), 0);
+        EXPECT_EQ(m.vert.offset, layout.offset[kChunkVert]);
+        EXPECT_EQ(m.anim.offset, layout.offset[kChunkAnim]);
+        EXPECT_EQ(m.regp.offset, image.size() - 12);
+        EXPECT_EQ(m.prop.length, image.size() - 12 - layout.offset[kChunkProp]);
+
+        // The same header cut to its tag alone leaves REGP too short.
+        std::vector<std::uint8_t> cut(image.begin(), image.end() - 8);
+        EXPECT_EQ(Parse(cut, m), -1);
+    }
+}
