@@ -5,11 +5,11 @@
 #include <array>
 #include <cwchar>
 #include <cwctype>
+#include <iterator>
 
 #include "archive/dat_doc.h"
 #include "edits/entry_edit.h"
 #include "platform/message.h"
-#include "platform/text.h"
 #include "s3d/s3d_model.h"
 #include "s3d/s3d_work_block.h"
 
@@ -23,6 +23,11 @@ std::array<wchar_t, kMaskLength> HexDigits(std::uint32_t value) {
     std::array<wchar_t, kMaskLength> out{};
     for (std::size_t i = 0; i < kMaskLength; ++i) out[i] = kDigits[(value >> (28 - 4 * i)) & 0xF];
     return out;
+}
+
+void AppendLine(std::wstring& report, const wchar_t* prefix, int length, const wchar_t* outcome) {
+    if (length > 0) report.append(prefix, static_cast<std::size_t>(length));
+    report += outcome;
 }
 
 wchar_t Lower(wchar_t c) { return static_cast<wchar_t>(std::towlower(static_cast<std::wint_t>(c))); }
@@ -92,27 +97,31 @@ bool CDATDoc::ReplaceTexture(int nRow, std::wstring strFind, std::wstring strRep
             return false;
         }
         const std::uint32_t oldId = work.textures.front().textureId;
-        std::wstring line = kv::FormatW(L"%#08x %#08x %#08x Block=%-2d Mat=%#08x : ", entry.type, entry.group,
-                                        entry.instance, k, oldId);
+        // The prefix always shows the old ID; three addresses, a block number
+        // and an ID fit the buffer many times over.
+        wchar_t prefix[112];
+        const int n = std::swprintf(prefix, std::size(prefix), L"%#08x %#08x %#08x Block=%-2d Mat=%#08x : ", entry.type,
+                                    entry.group, entry.instance, k, oldId);
         if (!MatchIdPattern(strFind, entry.instance, oldId)) {
             if (pbUnchanged) *pbUnchanged = 1;
-            line += L"Not Matching\r\n";
-        } else {
-            const std::uint32_t newId = BuildIdFromPattern(strReplace, entry.instance, oldId);
-            if (newId == oldId) {
-                if (pbUnchanged) *pbUnchanged = 1;
-                line += L"No action taken - Replace ID equals Original ID\r\n";
-            } else {
-                work.textures.front().textureId = newId;
-                // A block copied out of a parsed model always fits back; if
-                // one ever did not, storing the entry would lose the change.
-                if (!StoreBlock(model.get(), S3D_BLOCK_MATS, k, &work)) return kv::edits::ReportUnstorableBlock();
-                changed = true;
-                if (pbChanged) *pbChanged = 1;
-                line += kv::FormatW(L"Changed to %#08x\r\n", newId);
-            }
+            AppendLine(strReport, prefix, n, L"Not Matching\r\n");
+            continue;
         }
-        strReport += line;
+        const std::uint32_t newId = BuildIdFromPattern(strReplace, entry.instance, oldId);
+        if (newId == oldId) {
+            if (pbUnchanged) *pbUnchanged = 1;
+            AppendLine(strReport, prefix, n, L"No action taken - Replace ID equals Original ID\r\n");
+            continue;
+        }
+        work.textures.front().textureId = newId;
+        // A block copied out of a parsed model always fits back; if one ever
+        // did not, storing the entry would lose the change.
+        if (!StoreBlock(model.get(), S3D_BLOCK_MATS, k, &work)) return kv::edits::ReportUnstorableBlock();
+        changed = true;
+        if (pbChanged) *pbChanged = 1;
+        wchar_t outcome[32];
+        std::swprintf(outcome, std::size(outcome), L"Changed to %#08x\r\n", newId);
+        AppendLine(strReport, prefix, n, outcome);
     }
 
     if (!changed) return true;

@@ -1,11 +1,12 @@
 // Setting and removing transparency in the material blocks of one entry.
 
 #include <cstdint>
+#include <cwchar>
+#include <iterator>
 
 #include "archive/dat_doc.h"
 #include "edits/entry_edit.h"
 #include "platform/message.h"
-#include "platform/text.h"
 #include "s3d/s3d_model.h"
 #include "s3d/s3d_work_block.h"
 
@@ -54,27 +55,25 @@ bool CDATDoc::SetTransparency(int nRow, bool bSet, int nDepthFunc, std::wstring&
     for (int k = 0; k < blocks; ++k) {
         _s3d_work_block work;
         ExtractBlock(S3D_BLOCK_MATS, k, model.get(), &work);
-        std::wstring line =
-            kv::FormatW(L"%#08x %#08x %#08x Block=%-2d: ", entry.type, entry.group, entry.instance, k);
-
         const Kind kind = Classify(work, depth);
+        const wchar_t* outcome;
         bool edit = false;
         if (kind == Kind::Nontransparent && bSet) {
             work.materialFlags |= kTransparentFlag;
             work.materialSettings = {0x07, depth, 0x04, 0x05};
-            line += L"Transparency Set\r\n";
+            outcome = L"Transparency Set\r\n";
             edit = true;
         } else if (kind == Kind::Transparent && !bSet) {
             work.materialFlags &= ~kTransparentFlag;
             work.materialSettings = {0x04, kDepthLessEqual, 0x01, 0x00};
-            line += L"Transparency Removed\r\n";
+            outcome = L"Transparency Removed\r\n";
             edit = true;
         } else if (kind == Kind::Transparent) {
-            line += L"No action taken - Already transparent\r\n";
+            outcome = L"No action taken - Already transparent\r\n";
         } else if (kind == Kind::Nontransparent) {
-            line += L"No action taken - Already nontransparent\r\n";
+            outcome = L"No action taken - Already nontransparent\r\n";
         } else {
-            line += L"No action taken - Unrecognisable settings pattern\r\n";
+            outcome = L"No action taken - Unrecognisable settings pattern\r\n";
         }
 
         if (edit) {
@@ -86,7 +85,12 @@ bool CDATDoc::SetTransparency(int nRow, bool bSet, int nDepthFunc, std::wstring&
         } else if (pbNoAction) {
             *pbNoAction = 1;
         }
-        strReport += line;
+        // Three addresses and a block number fit the buffer many times over.
+        wchar_t prefix[96];
+        const int n = std::swprintf(prefix, std::size(prefix), L"%#08x %#08x %#08x Block=%-2d: ", entry.type, entry.group,
+                                    entry.instance, k);
+        if (n > 0) strReport.append(prefix, static_cast<std::size_t>(n));
+        strReport += outcome;
     }
 
     // An entry none of whose blocks changed keeps its bytes exactly: it is
