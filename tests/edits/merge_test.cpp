@@ -250,6 +250,20 @@ TEST_F(MergeTest, AnAppendTheFormatCannotHoldIsRefusedWithItsReason) {
     EXPECT_FALSE(doc->AnyPending());
 }
 
+TEST_F(MergeTest, AnAppendPastTheSixteenBitReferencesIsRefused) {
+    // A frame naming block 65535 would name 65536 once moved past the target's one block.
+    S3DBuilder far = Tagged(9);
+    far.meshes[0].frames[0].vert = 65535;
+    DbpfBuilder b = Archive();
+    b.Add(kTypeS3D, kGroup, 0x50000, EntryOf(far, false));
+    doc = Open(b);
+    EXPECT_FALSE(doc->MergeModel(other, doc.get(), ModelIndex(*doc, 0x50000)));
+    EXPECT_EQ(rec.texts(), std::vector<std::wstring>{L"Merge Error!!!\n\nThe model 0x5ad0e817 0x007000 0x040000 cannot take "
+                                                     L"in the source model: together they would need more than 65535 "
+                                                     L"meshes or blocks."});
+    EXPECT_FALSE(doc->AnyPending());
+}
+
 TEST_F(MergeTest, ModelIndicesOutsideTheTablesAreRefused) {
     EXPECT_FALSE(doc->MergeModel(-1, doc.get(), single));
     EXPECT_FALSE(doc->MergeModel(target, doc.get(), static_cast<int>(doc->m_pModels.size())));
