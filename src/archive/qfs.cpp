@@ -39,7 +39,11 @@ std::optional<std::vector<std::uint8_t>> QfsDecompress(const std::uint8_t* strea
         if (dist > written) return false;
         std::size_t can = std::min(len, size - written);
         const std::uint8_t* from = dst + written - dist;
-        for (std::size_t k = 0; k < can; ++k) dst[written + k] = from[k];
+        if (dist >= can) {
+            std::memcpy(dst + written, from, can);  // source and target do not overlap
+        } else {
+            for (std::size_t k = 0; k < can; ++k) dst[written + k] = from[k];
+        }
         written += can;
         return can == len;
     };
@@ -171,14 +175,19 @@ void QfsCompress(const std::uint8_t* src, std::size_t n, std::uint8_t* dst, std:
         std::size_t bestLen = 0, bestDist = 0;
         const std::size_t maxLen = std::min(kMaxLen, n - i);
         std::uint32_t stored = prevStored;
-        for (int tries = 0; stored >= base && tries < kMaxCandidates; ++tries) {
+        for (int tries = 0; stored >= base && tries < kMaxCandidates && bestLen < maxLen; ++tries) {
             const std::size_t c = stored - base;
             if (i - c >= kWindow) break;
-            std::size_t len = 0;
-            while (len < maxLen && src[i + len] == src[c + len]) ++len;
-            if (len > bestLen) {
-                bestLen = len;
-                bestDist = i - c;
+            // Only a candidate that also matches at bestLen can be longer; the
+            // others are passed over without a scan (they still count as
+            // compared), so the choice is the one the full scan would make.
+            if (src[c + bestLen] == src[i + bestLen]) {
+                std::size_t len = 0;
+                while (len < maxLen && src[i + len] == src[c + len]) ++len;
+                if (len > bestLen) {
+                    bestLen = len;
+                    bestDist = i - c;
+                }
             }
             stored = chain[c & kMask];
         }
