@@ -44,7 +44,10 @@ DbpfEntry& DbpfBuilder::AddDir() {
         PutU32(dir, e.type);
         PutU32(dir, e.group);
         PutU32(dir, e.instance);
-        PutU32(dir, (static_cast<std::uint32_t>(e.data[6]) << 16) | (static_cast<std::uint32_t>(e.data[7]) << 8) | e.data[8]);
+        // Bytes 6 to 8 hold the uncompressed size; a deliberately short entry lacks some.
+        std::uint32_t size = 0;
+        for (std::size_t k = 6; k < 9; ++k) size = (size << 8) | (k < e.data.size() ? e.data[k] : 0u);
+        PutU32(dir, size);
     }
     return Add(kTypeDir, 0xE86B1EEF, 0x286B1F03, std::move(dir));
 }
