@@ -1,0 +1,192 @@
+// Scaling and moving every entry of twenty-view sets.
+//
+// The archive: 1,000 twenty-view sets (20,000 entries), realistic models of
+// 260 to 356 vertices, nine in ten entries compressed.
+//
+// Reported, as measured in the same run:
+//   floor_us_per_entry   one load plus one store of each entry (decode, parse,
+//                        encode, compress, place): what any edit of an entry costs
+//   scale_us_per_entry, move_us_per_entry
+//                        the edits as the commands call them, view by view with
+//                        the view's rotation (rows looked up beforehand)
+//   scale_vs_floor, move_vs_floor
+//                        each against the mean of the floors measured just
+//                        before and just after it (goal: within 1.2): the edit
+//                        loads the entries as they were and stores them as they
+//                        become, and edited positions need not compress as fast
+//   *_allocs_per_entry   heap allocations per entry; an edit adds a few per
+//                        vertex block and none per vertex
+//   lookup_us_per_entry  finding the row of each view by its address, as the
+//                        command does before each call (a scan of the index)
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <iostream>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "archive/dat_doc.h"
+#include "archive/model_table.h"
+#include "edits/edit_frame.h"
+#include "platform/message.h"
+#include "platform/text.h"
+#include "s3d/s3d_model.h"
+#include "support/archive_fixture.h"
+#include "support/dbpf_builder.h"
+#include "support/s3d_builder.h"
+
+// Every heap allocation of the process is counted, so a pass can say how many
+// it made per entry.
+namespace {
+std::atomic<std::size_t> g_allocations{0};
+}
+
+[[gnu::noinline]] void* operator new(std::size_t size) {
+    g_allocations.fetch_add(1, std::memory_order_relaxed);
+    if (void* p = std::malloc(size ? size : 1)) return p;
+    throw std::bad_alloc();
+}
+[[gnu::noinline]] void* operator new[](std::size_t size) { return ::operator new(size); }
+[[gnu::noinline]] void operator delete(void* p) noexcept { std::free(p); }
+[[gnu::noinline]] void operator delete[](void* p) noexcept { std::free(p); }
+[[gnu::noinline]] void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+[[gnu::noinline]] void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+double Seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
+
+constexpr int kSets = 1000;
+constexpr std::size_t kVertices = 260;
+
+struct Corpus {
+    std::unique_ptr<CDATDoc> doc;
+    std::vector<int> rows;  // every view of every set, in command order
+    double vertices = 0;    // per entry, on average
+};
+
+Corpus& TheCorpus() {
+    static Corpus corpus = [] {
+        Corpus c;
+        kvtest::DbpfBuilder b;
+        b.entries.reserve(kSets * 20 + 1);
+        std::size_t n = 0, vertices = 0;
+        for (int set = 0; set < kSets; ++set) {
+            for (int h = 0; h < 20; ++h) {
+                const std::size_t count = kVertices + n % 97;
+                auto raw = kvtest::MakeRealisticS3D(
+                    "0a1b2c3d_Set" + std::to_string(set) + "_UserModel_Z" + std::to_string(h / 4) + "S", count);
+                b.Add(kTypeS3D, 0x1000 + static_cast<std::uint32_t>(set % 7),
+                      ViewInstance(0x100000u * static_cast<std::uint32_t>(set / 7 + 1), h),
+                      (n % 10 == 9) ? raw : kvtest::CompressEntry(raw));
+                vertices += count;
+                ++n;
+            }
+        }
+        b.AddDir();
+        c.doc = kvtest::OpenArchive(b.Build(), "edits_bench.SC4Model");
+        if (!c.doc) return c;
+        for (const _dat_model& m : c.doc->m_pModels) {
+            if (m.nViews != 20) continue;
+            for (int v = 0; v < 20; ++v) c.rows.push_back(c.doc->FindViewRow(m.nRow, v));
+        }
+        c.vertices = static_cast<double>(vertices) / static_cast<double>(n);
+        return c;
+    }();
+    return corpus;
+}
+
+// One pass of an edit over every row; false when an entry failed.
+template <class Edit>
+bool Pass(const std::vector<int>& rows, Edit&& edit, double& best, std::size_t& allocs) {
+    const std::size_t a0 = g_allocations.load();
+    const auto t0 = Clock::now();
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        if (!edit(rows[i], static_cast<int>(i % 20))) return false;
+    best = std::min(best, Seconds(t0, Clock::now()));
+    allocs = g_allocations.load() - a0;
+    return true;
+}
+
+void BM_ScaleAndMove(benchmark::State& state) {
+    kv::SetMessageBoxHandler([](const std::wstring& text, unsigned) {
+        std::cerr << kv::WideToUtf8(text) << "\n";
+        return IDOK;
+    });
+    Corpus& c = TheCorpus();
+    if (!c.doc || c.rows.size() != static_cast<std::size_t>(kSets) * 20) {
+        state.SkipWithError("the archive did not open as 1,000 sets");
+        return;
+    }
+    CDATDoc& doc = *c.doc;
+    const double entries = static_cast<double>(c.rows.size());
+    // Sums over the iterations: each edit against the floors just before and
+    // just after it, since an edit loads the entries as they were and stores
+    // them as they become, and the two need not compress alike.
+    double scaleSum = 0, moveSum = 0, scaleFloorSum = 0, moveFloorSum = 0, floorBest = 1e30, lookup = 1e30;
+    std::size_t floorAllocs = 0, scaleAllocs = 0, moveAllocs = 0, lookupAllocs = 0;
+    bool grow = true;
+
+    auto loadStore = [&](int row, int) {
+        bool compressed = false;
+        std::uint32_t size = 0;
+        auto model = doc.LoadModel(static_cast<std::uint32_t>(row), compressed, size);
+        return model && doc.StoreModel(static_cast<std::uint32_t>(row), std::move(model), compressed, size);
+    };
+    // Width only, so that odd rotations take the swapped axis; growing and
+    // shrinking by turns keeps the models from drifting.
+    auto scaleEdit = [&](int row, int view) { return doc.ScaleModel(row, 1, false, 1, 1, view % 2 != 0, grow ? 2.0 : 0.5); };
+    auto moveEdit = [&](int row, int view) {
+        const float d = grow ? 1.5f : -1.5f;
+        return doc.MoveModel(row, view % 4, d, -d, 0.25f * d);
+    };
+
+    for (auto _ : state) {
+        double f0 = 1e30, f1 = 1e30, f2 = 1e30, s = 1e30, m = 1e30;
+        if (!Pass(c.rows, loadStore, f0, floorAllocs) || !Pass(c.rows, scaleEdit, s, scaleAllocs) ||
+            !Pass(c.rows, loadStore, f1, floorAllocs) || !Pass(c.rows, moveEdit, m, moveAllocs) ||
+            !Pass(c.rows, loadStore, f2, floorAllocs)) {
+            state.SkipWithError("an entry failed");
+            return;
+        }
+        grow = !grow;
+        scaleSum += s;
+        moveSum += m;
+        scaleFloorSum += (f0 + f1) / 2;
+        moveFloorSum += (f1 + f2) / 2;
+        floorBest = std::min({floorBest, f0, f1, f2});
+
+        const std::size_t a0 = g_allocations.load();
+        const auto t0 = Clock::now();
+        int found = 0;
+        for (const _dat_model& model : doc.m_pModels)
+            for (int v = 0; v < 20 && model.nViews == 20; ++v) found += doc.FindViewRow(model.nRow, v) >= 0;
+        lookup = std::min(lookup, Seconds(t0, Clock::now()));
+        lookupAllocs = g_allocations.load() - a0;
+        benchmark::DoNotOptimize(found);
+    }
+    const double passes = static_cast<double>(state.iterations());
+    state.counters["entries"] = entries;
+    state.counters["vertices_per_entry"] = c.vertices;
+    state.counters["floor_us_per_entry"] = floorBest / entries * 1e6;
+    state.counters["scale_us_per_entry"] = scaleSum / passes / entries * 1e6;
+    state.counters["move_us_per_entry"] = moveSum / passes / entries * 1e6;
+    state.counters["scale_vs_floor"] = scaleSum / scaleFloorSum;
+    state.counters["move_vs_floor"] = moveSum / moveFloorSum;
+    state.counters["floor_allocs_per_entry"] = static_cast<double>(floorAllocs) / entries;
+    state.counters["scale_allocs_per_entry"] = static_cast<double>(scaleAllocs) / entries;
+    state.counters["move_allocs_per_entry"] = static_cast<double>(moveAllocs) / entries;
+    state.counters["lookup_us_per_entry"] = lookup / entries * 1e6;
+    state.counters["lookup_allocs"] = static_cast<double>(lookupAllocs);
+}
+BENCHMARK(BM_ScaleAndMove)->Iterations(4)->Unit(benchmark::kSecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
