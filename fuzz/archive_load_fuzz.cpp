@@ -1,0 +1,110 @@
+// A whole archive opened from any bytes, the way the application opens a
+// file: validation, grouping, display names. Then every entry of the index is
+// loaded, every model that loads is stored back and the pending entries are
+// committed. An archive that commits must open again with the same model list.
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "archive/dat_doc.h"
+#include "fuzz_support.h"
+#include "platform/text.h"
+#include "s3d/s3d_model.h"
+
+namespace {
+
+// The bytes live in an anonymous in-memory file that the document opens by
+// its /proc path, so every input goes through the real file layer without
+// touching the disk.
+class MemoryFile {
+public:
+    MemoryFile() : m_fd(::memfd_create("korvane-fuzz.dat", MFD_CLOEXEC)) {
+        if (m_fd < 0) ::kvfuzz::Broken("memfd_create", __FILE__, __LINE__);
+        m_path = kv::Utf8ToWide("/proc/self/fd/" + std::to_string(m_fd));
+    }
+    const std::wstring& Fill(const std::uint8_t* data, std::size_t size) {
+        FUZZ_CHECK(::ftruncate(m_fd, 0) == 0);
+        std::size_t done = 0;
+        while (done < size) {
+            ssize_t put = ::pwrite(m_fd, data + done, size - done, static_cast<off_t>(done));
+            FUZZ_CHECK(put > 0);
+            done += static_cast<std::size_t>(put);
+        }
+        return m_path;
+    }
+
+private:
+    int m_fd;
+    std::wstring m_path;
+};
+
+void CheckModelTable(const CDATDoc& doc) {
+    FUZZ_CHECK(doc.m_nModels == doc.m_pModels.size());
+    const std::uint32_t count = doc.IndexCount();
+    std::uint32_t s3dRows = 0;
+    for (std::uint32_t row = 0; row < count; ++row)
+        if (doc.IndexEntry(row).type == kTypeS3D) ++s3dRows;
+    std::uint32_t views = 0;
+    for (const _dat_model& m : doc.m_pModels) {
+        FUZZ_CHECK(m.nRow >= 0 && static_cast<std::uint32_t>(m.nRow) < count);
+        FUZZ_CHECK(doc.IndexEntry(static_cast<std::uint32_t>(m.nRow)).type == kTypeS3D);
+        FUZZ_CHECK(m.nViews == 1 || m.nViews == 20);
+        FUZZ_CHECK(m.szName.size() <= 99);
+        for (int k = 0; k < 7; ++k) FUZZ_CHECK(m.szStatus[k] == kUnchangedMark);
+        FUZZ_CHECK(m.szStatus[7] == 0);
+        views += static_cast<std::uint32_t>(m.nViews);
+    }
+    // Every S3D entry is listed once, alone or as one view of a set.
+    FUZZ_CHECK(views == s3dRows);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    kvfuzz::QuietMessages();
+    static MemoryFile file;
+
+    CDATDoc doc;
+    if (!doc.OnOpenDocument(file.Fill(data, size))) return 0;
+    FUZZ_CHECK(doc.m_nFileSize == size);
+    FUZZ_CHECK(doc.m_pBuffer.size() == size);
+    CheckModelTable(doc);
+
+    const std::uint32_t count = doc.IndexCount();
+    std::vector<bool> stored(count, false);
+    for (std::uint32_t row = 0; row < count; ++row) {
+        bool compressed = false;
+        std::uint32_t entrySize = 0;
+        std::unique_ptr<_s3d_model> model = doc.LoadModel(row, compressed, entrySize);
+        if (!model) continue;
+        FUZZ_CHECK(entrySize == doc.IndexEntry(row).size);
+        stored[row] = doc.StoreModel(row, std::move(model), compressed, entrySize);
+    }
+    const bool pending = doc.AnyPending();
+    if (!doc.CommitReplacedEntries() || !pending) return 0;
+    FUZZ_CHECK(!doc.AnyPending());
+    FUZZ_CHECK(doc.m_pBuffer.size() == doc.m_nFileSize);
+
+    // What a save would write now must open again, list the same models
+    // under the same names, and give back every model that was stored.
+    CDATDoc again;
+    FUZZ_CHECK(again.OnOpenDocument(file.Fill(doc.m_pBuffer.data(), doc.m_pBuffer.size())));
+    CheckModelTable(again);
+    FUZZ_CHECK(again.m_nModels == doc.m_nModels);
+    for (std::uint32_t k = 0; k < doc.m_nModels; ++k) {
+        FUZZ_CHECK(again.m_pModels[k].nRow == doc.m_pModels[k].nRow);
+        FUZZ_CHECK(again.m_pModels[k].nViews == doc.m_pModels[k].nViews);
+        FUZZ_CHECK(again.m_pModels[k].szName == doc.m_pModels[k].szName);
+    }
+    for (std::uint32_t row = 0; row < count; ++row) {
+        if (!stored[row]) continue;
+        bool compressed = false;
+        std::uint32_t entrySize = 0;
+        FUZZ_CHECK(again.LoadModel(row, compressed, entrySize) != nullptr);
+    }
+    return 0;
+}
