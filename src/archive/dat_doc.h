@@ -60,7 +60,9 @@ public:
     int FindViewRow(int nBaseRow, int nView) const;
     // Words the change marks of model nModel into g_szChangesText.
     void FormatChanges(int nModel) const;
-    // Each edit returns false after its message (or the load's or store's).
+    // Each edit returns false when it fails, after its message (or the load's
+    // or store's); arguments outside an edit's contract (a model index outside
+    // the table, a turn count other than 1 to 3) are refused silently.
     bool MeasureModel(int nModel, struct _model_dimensions* pResult);
     bool ScaleModel(int nRow, int nScaleWhat, bool bUseRatio, int nNumerator, int nDenominator, bool bSwapXZ,
                     double dFactor);

@@ -201,3 +201,23 @@ TEST(EditFrame, AnEntryThatCannotBeLoadedIsLeftAsItIs) {
         EXPECT_EQ(ImageOf(*doc), image);
     }
 }
+
+TEST(EditFrame, AModelWithMoreVertexBlocksThanAFrameCanNameIsRefusedUnstored) {
+    // Blocks past 65535 cannot go back through a work block; the edit says so
+    // rather than leave them out or half edited.
+    S3DBuilder m = ModelOf({{1, 2, 3}});
+    m.vert.resize(65537);
+    DbpfBuilder b;
+    b.Add(kTypeS3D, 7, 0x5000, EntryOf(m, false));
+    auto doc = Open(b);
+    ASSERT_TRUE(doc);
+    const auto image = ImageOf(*doc);
+    for (const EntryEdit& edit : kEntryEdits) {
+        SCOPED_TRACE(edit.name);
+        MessageRecorder rec;
+        EXPECT_FALSE(edit.run(*doc, 0));
+        EXPECT_EQ(rec.texts(), std::vector<std::wstring>{L"S3D Encoding Error!!!"});
+        EXPECT_EQ(ImageOf(*doc), image);
+        EXPECT_FALSE(doc->AnyPending());
+    }
+}
