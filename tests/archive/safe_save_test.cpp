@@ -1,0 +1,292 @@
+// Saving an edited archive. Whatever goes wrong while the new file is
+// written (the disk refuses a write, fills up part-way, cannot flush or
+// rename, the folder is read-only), the archive on disk stays byte for byte
+// as it was, nothing is left beside it, the user is told, and the document
+// keeps its edits so that a later save can succeed. A save that succeeds has
+// every byte on disk before the new file takes the archive's name.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+#include <set>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "archive/dat_doc.h"
+#include "platform/file.h"
+#include "platform/text.h"
+#include "s3d/s3d_model.h"
+#include "support/archive_fixture.h"
+#include "support/dbpf_builder.h"
+#include "support/message_recorder.h"
+#include "support/s3d_builder.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes ValidArchive() {
+    kvtest::DbpfBuilder b;
+    b.Add(kTypeS3D, 7, 0x1000, kvtest::MakeRealisticS3D("Plain", 300));
+    b.Add(kTypeS3D, 7, 0x2000, kvtest::CompressEntry(kvtest::MakeRealisticS3D("Packed", 2000)));
+    b.Add(0x6534284A, 1, 2, Bytes(5000, 0x5A));
+    b.AddDir();
+    return b.Build();
+}
+
+class SafeSave : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        dir = fs::temp_directory_path() / ("korvane-save-" + std::to_string(::getpid()) + "-" + info->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        original = ValidArchive();
+        path = dir / "test.dat";
+        WriteOriginal();
+    }
+    void TearDown() override {
+        kv::SetFileFaultHook(nullptr);
+        std::error_code ec;
+        fs::permissions(dir, fs::perms::owner_all, ec);
+        fs::remove_all(dir, ec);
+    }
+
+    void WriteOriginal() {
+        std::FILE* f = std::fopen(path.c_str(), "wb");
+        ASSERT_TRUE(f);
+        std::fwrite(original.data(), 1, original.size(), f);
+        std::fclose(f);
+    }
+    std::wstring Path() const { return kv::WideFromPath(path); }
+
+    // Opens the archive on disk and edits both models: the plain one in place,
+    // the compressed one at a new size, so a save has a pending entry to lay
+    // out first.
+    std::unique_ptr<CDATDoc> OpenAndEdit() {
+        auto doc = std::make_unique<CDATDoc>();
+        kvtest::MessageRecorder rec;
+        if (!doc->OnOpenDocument(Path())) return nullptr;
+        doc->SetPathName(Path());
+        for (std::uint32_t row : {0u, 1u}) {
+            bool compressed = false;
+            std::uint32_t size = 0;
+            auto model = doc->LoadModel(row, compressed, size);
+            if (!model) return nullptr;
+            for (auto& v : model->vert.blocks[0].vertices) v.x = 1.25f;
+            if (!doc->StoreModel(row, std::move(model), compressed, size)) return nullptr;
+        }
+        doc->SetModifiedFlag(true);
+        EXPECT_TRUE(doc->HasPending(1));
+        EXPECT_TRUE(rec.texts().empty());
+        return doc;
+    }
+
+    Bytes OnDisk() const { return kvtest::ReadFileBytes(path.string()); }
+    std::set<std::string> Listing() const {
+        std::set<std::string> names;
+        for (const auto& e : fs::directory_iterator(dir)) names.insert(e.path().filename().string());
+        return names;
+    }
+
+    // What a failed save must leave: the old file, alone, and a message that
+    // says the save failed and the file was not touched.
+    void ExpectUntouched(const kvtest::MessageRecorder& rec, const wchar_t* reason) {
+        EXPECT_EQ(OnDisk(), original);
+        EXPECT_EQ(Listing(), (std::set<std::string>{"test.dat"}));
+        const std::vector<std::wstring> texts = rec.texts();
+        ASSERT_EQ(texts.size(), 1u);
+        const std::wstring& text = texts[0];
+        EXPECT_EQ(text.rfind(L"Failed to save document.", 0), 0u) << kv::WideToUtf8(text);
+        EXPECT_NE(text.find(reason), std::wstring::npos) << kv::WideToUtf8(text);
+    }
+
+    // After a failure the document still holds its edits: a second save,
+    // with the disk behaving, writes them, and the result opens again.
+    void ExpectASecondSaveSucceeds(CDATDoc& doc) {
+        EXPECT_TRUE(doc.IsModified());
+        kv::SetFileFaultHook(nullptr);
+        kvtest::MessageRecorder rec;
+        ASSERT_TRUE(doc.OnSaveDocument(Path()));
+        EXPECT_TRUE(rec.texts().empty());
+        EXPECT_EQ(OnDisk(), kvtest::ImageOf(doc));
+        ExpectEditsOnDisk();
+    }
+
+    void ExpectEditsOnDisk() {
+        kvtest::MessageRecorder rec;
+        CDATDoc again;
+        ASSERT_TRUE(again.OnOpenDocument(Path()));
+        ASSERT_EQ(again.m_nModels, 2u);
+        for (std::uint32_t row : {0u, 1u}) {
+            bool compressed = false;
+            std::uint32_t size = 0;
+            auto model = again.LoadModel(row, compressed, size);
+            ASSERT_TRUE(model);
+            EXPECT_EQ(compressed, row == 1);
+            EXPECT_EQ(model->vert.blocks[0].vertices.back().x, 1.25f);
+        }
+        EXPECT_TRUE(rec.texts().empty());
+    }
+
+    fs::path dir, path;
+    Bytes original;
+};
+
+// Lowers the largest file this process may write, as a full disk would stop
+// it: writes past the limit come back short, then fail.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        m_ok = ::getrlimit(RLIMIT_FSIZE, &m_old) == 0;
+        m_oldHandler = ::signal(SIGXFSZ, SIG_IGN);
+        rlimit lower = m_old;
+        lower.rlim_cur = bytes;
+        m_ok = m_ok && ::setrlimit(RLIMIT_FSIZE, &lower) == 0;
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &m_old);
+        ::signal(SIGXFSZ, m_oldHandler);
+    }
+    bool ok() const { return m_ok; }
+
+private:
+    rlimit m_old{};
+    void (*m_oldHandler)(int) = nullptr;
+    bool m_ok = false;
+};
+
+}  // namespace
+
+TEST_F(SafeSave, AFailingStepLeavesTheArchiveOnDiskAsItWas) {
+    struct Case {
+        const char* name;
+        kv::FileOp op;
+        const wchar_t* reason;
+    };
+    const std::vector<Case> cases = {
+        {"temporary file not created", kv::FileOp::CreateTemp, L"Cannot create a file beside"},
+        {"write error", kv::FileOp::Write, L"The file on disk was not changed."},
+        {"flush fails", kv::FileOp::Flush, L"The file on disk was not changed."},
+        {"rename fails", kv::FileOp::Rename, L"The file on disk was not changed."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteOriginal();
+        auto doc = OpenAndEdit();
+        ASSERT_TRUE(doc);
+        kv::SetFileFaultHook([&](kv::FileOp op) { return op == c.op; });
+        kvtest::MessageRecorder rec;
+        EXPECT_FALSE(doc->OnSaveDocument(Path()));
+        kv::SetFileFaultHook(nullptr);
+        ExpectUntouched(rec, c.reason);
+        ExpectASecondSaveSucceeds(*doc);
+    }
+}
+
+// The disk fills up part-way through the archive: some of its bytes are
+// written, then the writes fail.
+TEST_F(SafeSave, ADiskThatFillsUpPartWayLeavesTheArchiveAsItWas) {
+    auto doc = OpenAndEdit();
+    ASSERT_TRUE(doc);
+    const std::size_t partWay = original.size() / 2;
+    std::vector<std::uintmax_t> tempSizes;
+    kv::SetFileFaultHook([&](kv::FileOp op) {
+        if (op == kv::FileOp::Write)
+            for (const auto& e : fs::directory_iterator(dir))
+                if (e.path().filename() != "test.dat") tempSizes.push_back(fs::file_size(e.path()));
+        return false;
+    });
+    kvtest::MessageRecorder rec;
+    {
+        FileSizeLimit full(partWay);
+        ASSERT_TRUE(full.ok());
+        EXPECT_FALSE(doc->OnSaveDocument(Path()));
+    }
+    kv::SetFileFaultHook(nullptr);
+    // The write really went part of the way before the disk refused it.
+    ASSERT_GE(tempSizes.size(), 2u);
+    EXPECT_EQ(tempSizes.back(), partWay);
+    ExpectUntouched(rec, L"The file on disk was not changed.");
+    ExpectASecondSaveSucceeds(*doc);
+}
+
+// A folder the user may read but not write: the new file cannot be created
+// beside the archive. The superuser writes anywhere, so then the save runs
+// in a child process that has given up its rights.
+TEST_F(SafeSave, AReadOnlyFolderLeavesTheArchiveAsItWas) {
+    auto doc = OpenAndEdit();
+    ASSERT_TRUE(doc);
+    if (::geteuid() != 0) {
+        fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
+        kvtest::MessageRecorder rec;
+        EXPECT_FALSE(doc->OnSaveDocument(Path()));
+        fs::permissions(dir, fs::perms::owner_all);
+        ExpectUntouched(rec, L"Cannot create a file beside");
+    } else {
+        // Readable and searchable by everyone, writable by its owner only.
+        fs::permissions(dir, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                 fs::perms::others_read | fs::perms::others_exec);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(77);
+            kvtest::MessageRecorder rec;
+            const bool saved = doc->OnSaveDocument(Path());
+            const bool told = rec.texts().size() == 1 && rec.texts()[0].rfind(L"Failed to save document.", 0) == 0 &&
+                              rec.texts()[0].find(L"Cannot create a file beside") != std::wstring::npos;
+            ::_exit(!saved && told ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status));
+        if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "cannot give up the superuser's rights here";
+        EXPECT_EQ(WEXITSTATUS(status), 0) << "the save in the child did not fail with its message";
+        EXPECT_EQ(OnDisk(), original);
+        EXPECT_EQ(Listing(), (std::set<std::string>{"test.dat"}));
+    }
+    ExpectASecondSaveSucceeds(*doc);
+}
+
+// At the moment the new file takes the archive's name, it already holds the
+// whole new archive and has been flushed; until then the old archive stands.
+TEST_F(SafeSave, ASuccessfulSaveIsCompleteOnDiskBeforeTheRename) {
+    auto doc = OpenAndEdit();
+    ASSERT_TRUE(doc);
+    std::vector<kv::FileOp> ops;
+    Bytes tempAtRename, targetAtRename;
+    kv::SetFileFaultHook([&](kv::FileOp op) {
+        ops.push_back(op);
+        if (op == kv::FileOp::Rename) {
+            for (const auto& e : fs::directory_iterator(dir))
+                if (e.path().filename() != "test.dat") tempAtRename = kvtest::ReadFileBytes(e.path().string());
+            targetAtRename = OnDisk();
+        }
+        return false;
+    });
+    kvtest::MessageRecorder rec;
+    ASSERT_TRUE(doc->OnSaveDocument(Path()));
+    kv::SetFileFaultHook(nullptr);
+
+    EXPECT_TRUE(rec.texts().empty());
+    EXPECT_FALSE(doc->IsModified());
+    EXPECT_FALSE(doc->AnyPending());
+    const Bytes saved = kvtest::ImageOf(*doc);
+    EXPECT_EQ(tempAtRename, saved);
+    EXPECT_EQ(targetAtRename, original);
+    EXPECT_EQ(OnDisk(), saved);
+    EXPECT_EQ(Listing(), (std::set<std::string>{"test.dat"}));
+    ASSERT_GE(ops.size(), 3u);
+    EXPECT_EQ(ops[ops.size() - 2], kv::FileOp::Flush);
+    EXPECT_EQ(ops.back(), kv::FileOp::Rename);
+    ExpectEditsOnDisk();
+}
