@@ -31,7 +31,7 @@
 #include "s3d/s3d_model.h"
 #include "s3d/s3d_work_block.h"
 #include "support/dbpf_builder.h"
-#include "support/s3d_builder.h"
+#include "support/bench_archive.h"
 
 extern char** environ;
 
@@ -53,21 +53,11 @@ std::string ArchivePath() {
     std::filesystem::create_directories(dir);
     path = (dir / "big.SC4Model").string();
 
-    kvtest::DbpfBuilder b;
-    b.entries.reserve(kSets * 20 + kSingles + 1);
-    int n = 0;
-    auto entry = [&](const std::string& name) {
-        kvtest::S3DBuilder s = kvtest::RealisticS3D(name, kVertices + static_cast<std::size_t>(n % 97));
-        auto raw = s.Build();
-        return (n++ % 10 == 9) ? raw : kvtest::CompressEntry(raw);
-    };
-    for (int set = 0; set < kSets; ++set)
-        for (int h = 0; h < 20; ++h)
-            b.Add(kTypeS3D, 0x1000 + static_cast<std::uint32_t>(set % 7), ViewInstance(0x100000u * static_cast<std::uint32_t>(set / 7 + 1), h),
-                  entry("0a1b2c3d_Set" + std::to_string(set) + "_UserModel_Z" + std::to_string(h / 4) + "S"));
-    for (int single = 0; single < kSingles; ++single)
-        b.Add(kTypeS3D, 0x2000, 0x10001u + static_cast<std::uint32_t>(single) * 0x10, entry("Single" + std::to_string(single)));
-    b.AddDir();
+    kvtest::BigArchiveShape shape;
+    shape.sets = kSets;
+    shape.singles = kSingles;
+    shape.vertices = kVertices;
+    kvtest::DbpfBuilder b = kvtest::BigArchive(shape);
     auto bytes = b.Build();
     FILE* f = std::fopen(path.c_str(), "wb");
     std::fwrite(bytes.data(), 1, bytes.size(), f);

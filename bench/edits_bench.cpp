@@ -38,24 +38,8 @@
 #include "s3d/s3d_model.h"
 #include "support/archive_fixture.h"
 #include "support/dbpf_builder.h"
+#include "support/bench_archive.h"
 #include "support/s3d_builder.h"
-
-// Every heap allocation of the process is counted, so a pass can say how many
-// it made per entry.
-namespace {
-std::atomic<std::size_t> g_allocations{0};
-}
-
-[[gnu::noinline]] void* operator new(std::size_t size) {
-    g_allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size ? size : 1)) return p;
-    throw std::bad_alloc();
-}
-[[gnu::noinline]] void* operator new[](std::size_t size) { return ::operator new(size); }
-[[gnu::noinline]] void operator delete(void* p) noexcept { std::free(p); }
-[[gnu::noinline]] void operator delete[](void* p) noexcept { std::free(p); }
-[[gnu::noinline]] void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-[[gnu::noinline]] void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -74,29 +58,16 @@ struct Corpus {
 Corpus& TheCorpus() {
     static Corpus corpus = [] {
         Corpus c;
-        kvtest::DbpfBuilder b;
-        b.entries.reserve(kSets * 20 + 1);
-        std::size_t n = 0, vertices = 0;
-        for (int set = 0; set < kSets; ++set) {
-            for (int h = 0; h < 20; ++h) {
-                const std::size_t count = kVertices + n % 97;
-                auto raw = kvtest::MakeRealisticS3D(
-                    "0a1b2c3d_Set" + std::to_string(set) + "_UserModel_Z" + std::to_string(h / 4) + "S", count);
-                b.Add(kTypeS3D, 0x1000 + static_cast<std::uint32_t>(set % 7),
-                      ViewInstance(0x100000u * static_cast<std::uint32_t>(set / 7 + 1), h),
-                      (n % 10 == 9) ? raw : kvtest::CompressEntry(raw));
-                vertices += count;
-                ++n;
-            }
-        }
-        b.AddDir();
+        kvtest::BigArchiveShape shape;
+        shape.sets = kSets;
+        shape.vertices = kVertices;
+        kvtest::DbpfBuilder b = kvtest::BigArchive(shape, &c.vertices);
         c.doc = kvtest::OpenArchive(b.Build(), "edits_bench.SC4Model");
         if (!c.doc) return c;
         for (const _dat_model& m : c.doc->m_pModels) {
             if (m.nViews != 20) continue;
             for (int v = 0; v < 20; ++v) c.rows.push_back(c.doc->FindViewRow(m.nRow, v));
         }
-        c.vertices = static_cast<double>(vertices) / static_cast<double>(n);
         return c;
     }();
     return corpus;
@@ -105,12 +76,12 @@ Corpus& TheCorpus() {
 // One pass of an edit over every row; false when an entry failed.
 template <class Edit>
 bool Pass(const std::vector<int>& rows, Edit&& edit, double& best, std::size_t& allocs) {
-    const std::size_t a0 = g_allocations.load();
+    const std::size_t a0 = kvtest::AllocationCount();
     const auto t0 = Clock::now();
     for (std::size_t i = 0; i < rows.size(); ++i)
         if (!edit(rows[i], static_cast<int>(i % 20))) return false;
     best = std::min(best, Seconds(t0, Clock::now()));
-    allocs = g_allocations.load() - a0;
+    allocs = kvtest::AllocationCount() - a0;
     return true;
 }
 
@@ -162,13 +133,13 @@ void BM_ScaleAndMove(benchmark::State& state) {
         moveFloorSum += (f1 + f2) / 2;
         floorBest = std::min({floorBest, f0, f1, f2});
 
-        const std::size_t a0 = g_allocations.load();
+        const std::size_t a0 = kvtest::AllocationCount();
         const auto t0 = Clock::now();
         int found = 0;
         for (const _dat_model& model : doc.m_pModels)
             for (int v = 0; v < 20 && model.nViews == 20; ++v) found += doc.FindViewRow(model.nRow, v) >= 0;
         lookup = std::min(lookup, Seconds(t0, Clock::now()));
-        lookupAllocs = g_allocations.load() - a0;
+        lookupAllocs = kvtest::AllocationCount() - a0;
         benchmark::DoNotOptimize(found);
     }
     const double passes = static_cast<double>(state.iterations());

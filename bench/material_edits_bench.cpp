@@ -29,25 +29,8 @@
 #include "s3d/s3d_model.h"
 #include "support/archive_fixture.h"
 #include "support/dbpf_builder.h"
+#include "support/bench_archive.h"
 #include "support/s3d_builder.h"
-
-// Every heap allocation of the process is counted, so a pass can say how many
-// it made per entry.
-namespace {
-std::atomic<std::size_t> g_allocations{0};
-}
-
-[[gnu::noinline]] void* operator new(std::size_t size) {
-    g_allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size ? size : 1)) return p;
-    throw std::bad_alloc();
-}
-[[gnu::noinline]] void* operator new[](std::size_t size) { return ::operator new(size); }
-// Out of line, so that the compiler never sees a free() meet an operator new.
-[[gnu::noinline]] void operator delete(void* p) noexcept { std::free(p); }
-[[gnu::noinline]] void operator delete[](void* p) noexcept { std::free(p); }
-[[gnu::noinline]] void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-[[gnu::noinline]] void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -66,33 +49,21 @@ struct Corpus {
 Corpus& TheCorpus() {
     static Corpus corpus = [] {
         Corpus c;
-        kvtest::DbpfBuilder b;
-        b.entries.reserve(kSets * 20 + 1);
-        std::size_t n = 0, vertices = 0;
-        for (int set = 0; set < kSets; ++set) {
-            for (int h = 0; h < 20; ++h) {
-                const std::size_t count = kVertices + n % 97;
-                kvtest::S3DBuilder s = kvtest::RealisticS3D(
-                    "0a1b2c3d_Set" + std::to_string(set) + "_UserModel_Z" + std::to_string(h / 4) + "S", count);
-                // The nontransparent pattern, so that every pass changes every block.
-                s.mats[0].flags = 0x2B;
-                s.mats[0].settings = {0x04, 0x03, 0x01, 0x00};
-                auto raw = s.Build();
-                b.Add(kTypeS3D, 0x1000 + static_cast<std::uint32_t>(set % 7),
-                      ViewInstance(0x100000u * static_cast<std::uint32_t>(set / 7 + 1), h),
-                      (n % 10 == 9) ? raw : kvtest::CompressEntry(raw));
-                vertices += count;
-                ++n;
-            }
-        }
-        b.AddDir();
+        kvtest::BigArchiveShape shape;
+        shape.sets = kSets;
+        shape.vertices = kVertices;
+        // The nontransparent pattern, so that every pass changes every block.
+        shape.adjust = [](kvtest::S3DBuilder& s) {
+            s.mats[0].flags = 0x2B;
+            s.mats[0].settings = {0x04, 0x03, 0x01, 0x00};
+        };
+        kvtest::DbpfBuilder b = kvtest::BigArchive(shape, &c.vertices);
         c.doc = kvtest::OpenArchive(b.Build(), "material_edits_bench.SC4Model");
         if (!c.doc) return c;
         for (const _dat_model& m : c.doc->m_pModels) {
             if (m.nViews != 20) continue;
             for (int v = 0; v < 20; ++v) c.rows.push_back(c.doc->FindViewRow(m.nRow, v));
         }
-        c.vertices = static_cast<double>(vertices) / static_cast<double>(n);
         return c;
     }();
     return corpus;
@@ -117,7 +88,7 @@ void BM_Transparency(benchmark::State& state) {
 
     for (auto _ : state) {
         // The floor: load and store each entry unchanged.
-        std::size_t a0 = g_allocations.load();
+        std::size_t a0 = kvtest::AllocationCount();
         auto t0 = Clock::now();
         for (int row : c.rows) {
             bool compressed = false;
@@ -129,13 +100,13 @@ void BM_Transparency(benchmark::State& state) {
             }
         }
         floor = std::min(floor, Seconds(t0, Clock::now()));
-        floorAllocs = g_allocations.load() - a0;
+        floorAllocs = kvtest::AllocationCount() - a0;
 
         // The edit, alternately setting and removing so that every pass
         // changes (and so stores) every entry.
         report.clear();
         int noAction = 0;
-        a0 = g_allocations.load();
+        a0 = kvtest::AllocationCount();
         t0 = Clock::now();
         for (int row : c.rows) {
             int changed = 0;
@@ -145,7 +116,7 @@ void BM_Transparency(benchmark::State& state) {
             }
         }
         transp = std::min(transp, Seconds(t0, Clock::now()));
-        transpAllocs = g_allocations.load() - a0;
+        transpAllocs = kvtest::AllocationCount() - a0;
         set = !set;
         benchmark::DoNotOptimize(report.data());
     }

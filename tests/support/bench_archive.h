@@ -1,0 +1,27 @@
+#pragma once
+// The large archive the benchmarks work on: twenty-view sets and single
+// models of realistic size, nine in ten entries compressed.
+
+#include <cstddef>
+#include <functional>
+
+#include "support/dbpf_builder.h"
+#include "support/s3d_builder.h"
+
+namespace kvtest {
+
+struct BigArchiveShape {
+    int sets = 1000;
+    int singles = 0;
+    std::size_t vertices = 260;  // each model has this many plus up to 96 more
+    // Adjusts each model before it is built.
+    std::function<void(S3DBuilder&)> adjust;
+};
+
+// `vertices` receives the average vertices per entry when given.
+DbpfBuilder BigArchive(const BigArchiveShape& shape, double* vertices = nullptr);
+
+// Heap allocations made by this process so far (every operator new counts).
+std::size_t AllocationCount();
+
+}  // namespace kvtest
