@@ -151,5 +151,13 @@ int main(int argc, char** argv) {
                    {kTypeS3D, 7, 0x2000, models[4].second},
                    {kTypeS3D, 7, 0x3000, models[5].second}},
                   true));
+    // Texture ID masks: instance and old ID (little-endian), then the mask.
+    const std::vector<std::string> masks = {"????????", "########", "1234abcd", "ABCD####", "00##??ff",
+                                            " 0x12?#", "-0000001", "12345678x", "#?#?"};
+    for (std::size_t k = 0; k < masks.size(); ++k) {
+        Bytes seed = {0x00, 0x10, 0x5E, 0x5A, 0xCD, 0xAB, 0x34, 0x12};
+        seed.insert(seed.end(), masks[k].begin(), masks[k].end());
+        Write(root / "id_mask", "mask-" + std::to_string(k), seed);
+    }
     return 0;
 }

@@ -27,7 +27,7 @@ targets=(
   "s3d_roundtrip 65536 fuzz/s3d.dict"
   "archive_load 65536 fuzz/archive.dict"
 )
-[ -x "$out/fuzz_id_mask" ] && targets+=("id_mask 256 -")
+[ -x "$out/fuzz_id_mask" ] && targets+=("id_mask 64 -")
 
 run() {
   local name=$1 maxlen=$2 dict=$3
