@@ -89,6 +89,13 @@ bool CSafeSaveFile::Open(const std::wstring& target) {
     m_target = target;
     if (Injected(FileOp::CreateTemp)) return false;
     std::filesystem::path t = PathFromWide(target);
+    // Saving through a link replaces the file it names and keeps the link.
+    std::error_code ec;
+    if (std::filesystem::is_symlink(t, ec)) {
+        std::filesystem::path resolved = std::filesystem::canonical(t, ec);
+        if (!ec) t = resolved;
+    }
+    m_destination = t;
     std::filesystem::path dir = t.parent_path();
     std::string pattern = (dir / ("." + t.filename().string() + ".korvane-XXXXXX")).string();
     std::vector<char> name(pattern.begin(), pattern.end());
@@ -122,10 +129,11 @@ bool CSafeSaveFile::Commit() {
     int fd = std::exchange(m_fd, -1);
     if (::close(fd) != 0) return false;
     if (Injected(FileOp::Rename)) return false;
-    if (::rename(m_temp.c_str(), PathFromWide(m_target).c_str()) != 0) return false;
+    if (::rename(m_temp.c_str(), m_destination.c_str()) != 0) return false;
     m_temp.clear();
     // Make the rename itself durable.
-    int dfd = ::open(PathFromWide(m_target).parent_path().empty() ? "." : PathFromWide(m_target).parent_path().c_str(),
+    const std::filesystem::path folder = m_destination.parent_path();
+    int dfd = ::open(folder.empty() ? "." : folder.c_str(),
                      O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dfd >= 0) {
         ::fsync(dfd);

@@ -59,6 +59,7 @@ private:
 
     int m_fd = -1;
     std::wstring m_target;
+    std::filesystem::path m_destination;  // the target with links resolved: what the rename replaces
     std::filesystem::path m_temp;
 };
 

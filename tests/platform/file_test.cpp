@@ -170,6 +170,17 @@ TEST_F(FileTest, SaveKeepsThePermissionsOfTheFileItReplaces) {
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 }
 
+TEST_F(FileTest, SavingThroughALinkReplacesTheFileItNamesAndKeepsTheLink) {
+    Write("real.dat", kOld);
+    fs::create_symlink(dir / "real.dat", dir / "link.dat");
+    ChunkDocument doc;
+    doc.chunks = {{'n', 'e', 'w'}};
+    ASSERT_TRUE(doc.OnSaveDocument(kv::WideFromPath(dir / "link.dat")));
+    EXPECT_TRUE(fs::is_symlink(dir / "link.dat"));
+    EXPECT_EQ(fs::file_size(dir / "real.dat"), 3u);
+    EXPECT_EQ(Listing(), (std::set<std::string>{"link.dat", "real.dat"}));
+}
+
 // Whatever step fails, the file on disk is the one that was there before,
 // byte for byte, nothing is left beside it, and the document stays modified.
 TEST_F(FileTest, AFailedSaveLeavesTheTargetAsItWas) {
