@@ -97,7 +97,11 @@ bool CSafeSaveFile::Open(const std::wstring& target) {
     }
     m_destination = t;
     std::filesystem::path dir = t.parent_path();
-    std::string pattern = (dir / ("." + t.filename().string() + ".korvane-XXXXXX")).string();
+    // The temporary name is 16 bytes longer than the target's; a name near
+    // the file system's limit of 255 is shortened for it so that it still fits.
+    std::string base = t.filename().string();
+    if (base.size() > 200) base.resize(200);
+    std::string pattern = (dir / ("." + base + ".korvane-XXXXXX")).string();
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     m_fd = ::mkstemp(name.data());

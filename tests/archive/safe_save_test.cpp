@@ -290,3 +290,36 @@ TEST_F(SafeSave, ASuccessfulSaveIsCompleteOnDiskBeforeTheRename) {
     EXPECT_EQ(ops.back(), kv::FileOp::Rename);
     ExpectEditsOnDisk();
 }
+
+// An archive reached through a symbolic link (a game folder that links to the
+// modder's working copy): the save replaces the file the link names and
+// leaves the link in place.
+TEST_F(SafeSave, SavingThroughASymbolicLinkReplacesTheFileItNames) {
+    const fs::path real = path;
+    path = dir / "link.dat";
+    fs::create_symlink("test.dat", path);
+    auto doc = OpenAndEdit();
+    ASSERT_TRUE(doc);
+    kvtest::MessageRecorder rec;
+    ASSERT_TRUE(doc->OnSaveDocument(Path()));
+    EXPECT_TRUE(rec.texts().empty());
+    EXPECT_TRUE(fs::is_symlink(path));
+    EXPECT_EQ(kvtest::ReadFileBytes(real.string()), kvtest::ImageOf(*doc));
+    EXPECT_EQ(Listing(), (std::set<std::string>{"link.dat", "test.dat"}));
+    ExpectEditsOnDisk();
+}
+
+// A name as long as the file system allows still leaves room for the
+// temporary file beside it.
+TEST_F(SafeSave, AnArchiveWithTheLongestNameSaves) {
+    const std::string name = std::string(251, 'a') + ".dat";
+    fs::rename(path, dir / name);
+    path = dir / name;
+    auto doc = OpenAndEdit();
+    ASSERT_TRUE(doc);
+    kvtest::MessageRecorder rec;
+    ASSERT_TRUE(doc->OnSaveDocument(Path()));
+    EXPECT_TRUE(rec.texts().empty());
+    EXPECT_EQ(OnDisk(), kvtest::ImageOf(*doc));
+    EXPECT_EQ(Listing(), (std::set<std::string>{name}));
+}
