@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "archive/dat_doc.h"
+#include "platform/file.h"
 #include "platform/text.h"
 #include "s3d/s3d_model.h"
 #include "support/archive_fixture.h"
@@ -343,4 +344,16 @@ TEST(DamagedArchive, HugeCountsAreRefusedBeforeAnythingIsAllocatedForThem) {
             EXPECT_EQ(doc->m_pModels[row == kPlain ? 0 : 1].szName, L"");
         }
     }
+}
+
+// A file that delivers fewer bytes than its length promised (a download still
+// being written, a disk error) is refused with the document's own message.
+TEST(DamagedArchive, AShortReadIsRefused) {
+    struct Restore {
+        ~Restore() { kv::SetFileFaultHook(nullptr); }
+    } restore;
+    kv::SetFileFaultHook([](kv::FileOp op) { return op == kv::FileOp::Read; });
+    kvtest::MessageRecorder rec;
+    EXPECT_FALSE(kvtest::OpenArchive(Archive()));
+    EXPECT_EQ(rec.texts(), (std::vector<std::wstring>{L"Error reading test.dat"}));
 }
