@@ -1,0 +1,20 @@
+#pragma once
+// A view that is a multi-line text edit, with the framework's Copy and Select
+// All (and, when it can be edited, Cut, Paste and Undo).
+
+#include <string>
+
+#include <QPlainTextEdit>
+
+#include "platform/qt/view.h"
+
+class CEditView : public QPlainTextEdit, public CWndView {
+    Q_OBJECT
+public:
+    explicit CEditView(QWidget* parent = nullptr);
+    QWidget* GetWidget() override { return this; }
+    void OnUpdate(CView*, std::intptr_t, std::intptr_t) override { viewport()->update(); }
+
+    void SetWindowText(const std::wstring& text);
+    std::wstring GetWindowText() const;
+};

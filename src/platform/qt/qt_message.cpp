@@ -1,0 +1,62 @@
+#include "platform/qt/qt_message.h"
+
+#include <memory>
+
+#include <QApplication>
+#include <QPushButton>
+
+#include "platform/message.h"
+#include "platform/qt/dialog.h"
+#include "platform/qt/std_ids.h"
+#include "platform/qt/strings.h"
+
+namespace kv {
+
+QMessageBox::Icon QtIconFor(unsigned type) {
+    switch (EffectiveIcon(type)) {
+    case MB_ICONSTOP: return QMessageBox::Critical;
+    case MB_ICONQUESTION: return QMessageBox::Question;
+    case MB_ICONINFORMATION: return QMessageBox::Information;
+    default: return QMessageBox::Warning;
+    }
+}
+
+QMessageBox::StandardButtons QtButtonsFor(unsigned type) {
+    switch (type & MB_TYPEMASK) {
+    case MB_OKCANCEL: return QMessageBox::Ok | QMessageBox::Cancel;
+    case MB_YESNOCANCEL: return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    case MB_YESNO: return QMessageBox::Yes | QMessageBox::No;
+    case MB_RETRYCANCEL: return QMessageBox::Retry | QMessageBox::Cancel;
+    default: return QMessageBox::Ok;
+    }
+}
+
+std::unique_ptr<QMessageBox> BuildMessageBox(const std::wstring& text, unsigned type, QWidget* parent) {
+    QString body = QString::fromStdWString(text);
+    body.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    auto box = std::make_unique<QMessageBox>(QtIconFor(type), QString::fromStdWString(LoadStringW(AFX_IDS_APP_TITLE)),
+                                             body, QtButtonsFor(type), parent);
+    box->setTextFormat(Qt::PlainText);
+    return box;
+}
+
+void InstallQtMessageBoxes(bool keepInstalled) {
+    MessageBoxHandler box = [](const std::wstring& text, unsigned type) {
+        auto box = BuildMessageBox(text, type, QApplication::activeWindow());
+        switch (RunModal(*box)) {
+        case QMessageBox::Ok: return IDOK;
+        case QMessageBox::Yes: return IDYES;
+        case QMessageBox::No: return IDNO;
+        case QMessageBox::Retry: return IDRETRY;
+        default: return IDCANCEL;
+        }
+    };
+    BeepHandler beep = [](unsigned) { QApplication::beep(); };
+    MessageBoxHandler oldBox = SetMessageBoxHandler(box);
+    BeepHandler oldBeep = SetBeepHandler(beep);
+    // A handler someone installed before (a test's recorder) stays.
+    if (keepInstalled && oldBox) SetMessageBoxHandler(std::move(oldBox));
+    if (keepInstalled && oldBeep) SetBeepHandler(std::move(oldBeep));
+}
+
+}  // namespace kv

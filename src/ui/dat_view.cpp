@@ -1,0 +1,550 @@
+#include "ui/dat_view.h"
+
+#include <algorithm>
+#include <numeric>
+#include <unordered_map>
+
+#include <QCollator>
+#include <QHeaderView>
+#include <QHelpEvent>
+#include <QLocale>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QStyle>
+#include <QToolTip>
+
+#include "archive/dat_doc.h"
+#include "edits/edit_frame.h"
+#include "platform/qt/frames.h"
+#include "platform/qt/winapp.h"
+#include "resources/resource.h"
+
+int CDATView::s_nLastTipItem = -1;
+
+const wchar_t* const CDATListModel::kTitles[kColumns] = {L"Num", L"Entry", L"Type", L"Group",
+                                                          L"Instance", L"Z/R", L"Changes", L"Model Name"};
+
+namespace {
+
+constexpr int kChangesColumn = 6;
+const char* const kEmptyText = "This archive contains no S3D files!";
+
+// lstrcmpW compares by the user's locale, telling capitals from small letters.
+// A process without a locale of its own compares as the desktop it came from.
+const QCollator& ListCollator() {
+    static const QCollator collator = [] {
+        QLocale loc;
+        if (loc.language() == QLocale::C) loc = QLocale(QLocale::English, QLocale::UnitedStates);
+        QCollator c(loc);
+        c.setCaseSensitivity(Qt::CaseSensitive);
+        c.setNumericMode(false);
+        c.setIgnorePunctuation(false);
+        return c;
+    }();
+    return collator;
+}
+
+QString Wide(const wchar_t* s, std::size_t n) { return QString::fromWCharArray(s, static_cast<qsizetype>(n)); }
+
+// Ranks of texts in collation order: equal texts share a rank, so sorting by
+// rank is sorting by the texts.
+template <typename GetText>
+std::vector<std::int32_t> CollationRanks(std::size_t n, GetText text) {
+    std::unordered_map<std::wstring, std::int32_t> ids;
+    std::vector<std::int32_t> idOf(n);
+    std::vector<const std::wstring*> distinct;
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::wstring& t = text(i);
+        auto [it, added] = ids.try_emplace(t, static_cast<std::int32_t>(distinct.size()));
+        if (added) distinct.push_back(&it->first);
+        idOf[i] = it->second;
+    }
+    const QCollator& col = ListCollator();
+    std::vector<QCollatorSortKey> keys;
+    keys.reserve(distinct.size());
+    for (const std::wstring* t : distinct) keys.push_back(col.sortKey(QString::fromStdWString(*t)));
+    std::vector<std::int32_t> byKey(distinct.size());
+    std::iota(byKey.begin(), byKey.end(), 0);
+    std::sort(byKey.begin(), byKey.end(), [&](std::int32_t a, std::int32_t b) {
+        int c = keys[static_cast<std::size_t>(a)].compare(keys[static_cast<std::size_t>(b)]);
+        return c != 0 ? c < 0 : *distinct[static_cast<std::size_t>(a)] < *distinct[static_cast<std::size_t>(b)];
+    });
+    std::vector<std::int32_t> rankOfId(distinct.size());
+    std::int32_t rank = 0;
+    for (std::size_t k = 0; k < byKey.size(); ++k) {
+        if (k > 0 && keys[static_cast<std::size_t>(byKey[k - 1])].compare(keys[static_cast<std::size_t>(byKey[k])]) != 0)
+            ++rank;
+        rankOfId[static_cast<std::size_t>(byKey[k])] = rank;
+    }
+    std::vector<std::int32_t> out(n);
+    for (std::size_t i = 0; i < n; ++i) out[i] = rankOfId[static_cast<std::size_t>(idOf[i])];
+    return out;
+}
+
+// Advances of single characters, cached: the sum over a text is a close
+// (usually slightly generous) estimate of its width.
+class AdvanceCache {
+public:
+    explicit AdvanceCache(const QFontMetrics& fm) : m_fm(fm) { m_ascii.fill(-1); }
+    int operator()(char32_t ch) {
+        if (ch < 128) {
+            int& a = m_ascii[ch];
+            if (a < 0) a = m_fm.horizontalAdvance(QChar(static_cast<char16_t>(ch)));
+            return a;
+        }
+        auto it = m_other.find(ch);
+        if (it != m_other.end()) return it->second;
+        QString s = QString::fromUcs4(&ch, 1);
+        return m_other[ch] = m_fm.horizontalAdvance(s);
+    }
+
+private:
+    const QFontMetrics& m_fm;
+    std::array<int, 128> m_ascii;
+    std::unordered_map<char32_t, int> m_other;
+};
+
+// The list's header; it tells how wide a column's title is.
+class CListHeader : public QHeaderView {
+public:
+    explicit CListHeader(QWidget* parent) : QHeaderView(Qt::Horizontal, parent) {}
+    int TitleWidth(int section) const { return sectionSizeFromContents(section).width(); }
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------- CDATListModel
+
+QString CDATListModel::HexText(std::uint32_t v) {
+    // "%#08x": zero alone has no prefix; otherwise "0x" and at least six digits.
+    if (v == 0) return QStringLiteral("00000000");
+    char16_t buf[10];
+    int digits = 0;
+    for (std::uint32_t t = v; t; t >>= 4) ++digits;
+    digits = std::max(digits, 6);
+    buf[0] = u'0';
+    buf[1] = u'x';
+    for (int i = 0; i < digits; ++i) buf[1 + digits - i] = u"0123456789abcdef"[(v >> (4 * i)) & 0xF];
+    return QString(reinterpret_cast<const QChar*>(buf), 2 + digits);
+}
+
+void CDATListModel::Fill(const CDATDoc& doc) {
+    beginResetModel();
+    m_pDoc = &doc;
+    m_bEmptyForm = false;
+    const std::size_t n = std::min<std::size_t>(doc.m_nModels, doc.m_pModels.size());
+    m_rows.assign(n, Row{});
+    m_order.resize(n);
+    m_rowOf.resize(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        const _dat_model& m = doc.m_pModels[i];
+        Row& r = m_rows[i];
+        r.num = m.nRow;
+        _dbpf_index_entry e = doc.IndexEntry(static_cast<std::uint32_t>(m.nRow));
+        r.type = e.type;
+        r.group = e.group;
+        r.instance = e.instance;
+        r.views = m.nViews;
+        std::copy_n(m.szStatus.begin(), 7, r.marks.begin());
+        m_order[i] = static_cast<std::int32_t>(i);
+        m_rowOf[i] = static_cast<std::int32_t>(i);
+    }
+    endResetModel();
+}
+
+void CDATListModel::FillEmptyForm() {
+    beginResetModel();
+    m_bEmptyForm = true;
+    m_rows.clear();
+    m_order.clear();
+    m_rowOf.clear();
+    endResetModel();
+}
+
+int CDATListModel::rowCount(const QModelIndex& parent) const {
+    if (parent.isValid()) return 0;
+    return m_bEmptyForm ? 1 : static_cast<int>(m_order.size());
+}
+
+int CDATListModel::columnCount(const QModelIndex& parent) const {
+    if (parent.isValid()) return 0;
+    return m_bEmptyForm ? 1 : kColumns;
+}
+
+std::intptr_t CDATListModel::ItemData(int row) const {
+    if (m_bEmptyForm) return row == 0 ? 0 : -1;
+    if (row < 0 || row >= static_cast<int>(m_order.size())) return -1;
+    return m_order[static_cast<std::size_t>(row)];
+}
+
+int CDATListModel::RowOf(std::intptr_t model) const {
+    if (m_bEmptyForm || model < 0 || model >= static_cast<std::intptr_t>(m_rowOf.size())) return -1;
+    return m_rowOf[static_cast<std::size_t>(model)];
+}
+
+QString CDATListModel::CellText(int row, int column) const {
+    if (m_bEmptyForm) return row == 0 && column == 0 ? QString::fromLatin1(kEmptyText) : QString();
+    std::intptr_t m = ItemData(row);
+    if (m < 0 || column < 0 || column >= kColumns) return {};
+    const Row& r = m_rows[static_cast<std::size_t>(m)];
+    switch (column) {
+    case 0: return QString::number(r.num);
+    case 1: return QStringLiteral("S3D file");
+    case 2: return HexText(r.type);
+    case 3: return HexText(r.group);
+    case 4: return HexText(r.instance);
+    case 5: return QString::number(r.views);
+    case 6: return Wide(r.marks.data(), r.marks.size());
+    default:
+        if (!m_pDoc || static_cast<std::size_t>(m) >= m_pDoc->m_pModels.size()) return {};
+        return QString::fromStdWString(m_pDoc->m_pModels[static_cast<std::size_t>(m)].szName);
+    }
+}
+
+QVariant CDATListModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid()) return {};
+    switch (role) {
+    case Qt::DisplayRole: return CellText(index.row(), index.column());
+    case Qt::TextAlignmentRole:
+        if (!m_bEmptyForm && (index.column() == 0 || index.column() == 5))
+            return QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter));
+        return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
+    case Qt::UserRole: return QVariant::fromValue<qint64>(ItemData(index.row()));
+    default: return {};
+    }
+}
+
+QVariant CDATListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal) return {};
+    if (role == Qt::DisplayRole) {
+        if (m_bEmptyForm) return section == 0 ? QStringLiteral("---") : QVariant();
+        return section >= 0 && section < kColumns ? QString::fromWCharArray(kTitles[section]) : QVariant();
+    }
+    if (role == Qt::TextAlignmentRole && !m_bEmptyForm && (section == 0 || section == 5))
+        return QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter));
+    return {};
+}
+
+void CDATListModel::RewriteCell(std::intptr_t model, int column) {
+    int row = RowOf(model);
+    if (row < 0 || !m_pDoc || static_cast<std::size_t>(model) >= m_pDoc->m_pModels.size()) return;
+    const _dat_model& m = m_pDoc->m_pModels[static_cast<std::size_t>(model)];
+    Row& r = m_rows[static_cast<std::size_t>(model)];
+    if (column == 0)
+        r.num = m.nRow;
+    else if (column == kChangesColumn)
+        std::copy_n(m.szStatus.begin(), 7, r.marks.begin());
+    else
+        return;
+    QModelIndex cell = index(row, column);
+    emit dataChanged(cell, cell, {Qt::DisplayRole});
+}
+
+void CDATListModel::ApplyOrder(std::vector<std::int32_t> order) {
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    std::vector<std::int32_t> oldOrder = std::move(m_order);
+    m_order = std::move(order);
+    for (std::size_t r = 0; r < m_order.size(); ++r) m_rowOf[static_cast<std::size_t>(m_order[r])] = static_cast<std::int32_t>(r);
+    const QModelIndexList from = persistentIndexList();
+    QModelIndexList to;
+    to.reserve(from.size());
+    for (const QModelIndex& i : from) {
+        int row = i.row() >= 0 && i.row() < static_cast<int>(oldOrder.size())
+                      ? m_rowOf[static_cast<std::size_t>(oldOrder[static_cast<std::size_t>(i.row())])]
+                      : i.row();
+        to.append(index(row, i.column()));
+    }
+    changePersistentIndexList(from, to);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+template <typename Less>
+void CDATListModel::SortRows(Less less) {
+    if (m_bEmptyForm || m_order.size() < 2) return;
+    std::vector<std::int32_t> order = m_order;
+    std::stable_sort(order.begin(), order.end(), less);
+    if (order == m_order) return;
+    ApplyOrder(std::move(order));
+}
+
+int CDATListModel::ContentTextWidth(int column, const QFontMetrics& fm) const {
+    const int rows = rowCount();
+    if (rows == 0) return 0;
+    if (m_bEmptyForm || column == 1) return fm.horizontalAdvance(CellText(0, column));
+    AdvanceCache advance(fm);
+    std::vector<std::pair<int, int>> estimates(static_cast<std::size_t>(rows));  // (estimate, row)
+    for (int row = 0; row < rows; ++row) {
+        std::intptr_t m = ItemData(row);
+        const Row& r = m_rows[static_cast<std::size_t>(m)];
+        int w = 0;
+        auto addNumber = [&](long long v) {
+            char buf[24];
+            int n = std::snprintf(buf, sizeof buf, "%lld", v);
+            for (int i = 0; i < n; ++i) w += advance(static_cast<char32_t>(buf[i]));
+        };
+        switch (column) {
+        case 0: addNumber(r.num); break;
+        case 2:
+        case 3:
+        case 4: {
+            std::uint32_t v = column == 2 ? r.type : column == 3 ? r.group : r.instance;
+            QString t = HexText(v);
+            for (QChar c : t) w += advance(c.unicode());
+            break;
+        }
+        case 5: addNumber(r.views); break;
+        case 6:
+            for (wchar_t c : r.marks) w += advance(static_cast<char32_t>(c));
+            break;
+        default:
+            if (m_pDoc && static_cast<std::size_t>(m) < m_pDoc->m_pModels.size())
+                for (wchar_t c : m_pDoc->m_pModels[static_cast<std::size_t>(m)].szName) w += advance(static_cast<char32_t>(c));
+            break;
+        }
+        estimates[static_cast<std::size_t>(row)] = {w, row};
+    }
+    // The few widest by estimate are measured exactly, with kerning and shaping.
+    const std::size_t k = std::min<std::size_t>(estimates.size(), 32);
+    std::partial_sort(estimates.begin(), estimates.begin() + static_cast<std::ptrdiff_t>(k), estimates.end(),
+                      [](const auto& a, const auto& b) { return a.first > b.first; });
+    int widest = estimates.front().first;
+    for (std::size_t i = 0; i < k; ++i) widest = std::max(widest, fm.horizontalAdvance(CellText(estimates[i].second, column)));
+    return widest;
+}
+
+// ---------------------------------------------------------------- CDATView
+
+CDATView::CDATView(QWidget* parent) : QTreeView(parent) {
+    setObjectName(QStringLiteral("DATView"));
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setUniformRowHeights(true);
+    setAllColumnsShowFocus(true);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSortingEnabled(false);
+    setTextElideMode(Qt::ElideRight);
+    setFrameShape(QFrame::StyledPanel);
+    // Only a right click opens the Edit menu, not the keyboard's menu key.
+    setContextMenuPolicy(Qt::PreventContextMenu);
+    setHeader(new CListHeader(this));
+    setModel(&m_model);
+    QHeaderView* h = header();
+    h->setSectionsClickable(true);
+    h->setSectionsMovable(false);
+    h->setStretchLastSection(false);
+    h->setHighlightSections(false);
+    h->setSectionResizeMode(QHeaderView::Interactive);
+    connect(h, &QHeaderView::sectionClicked, this, [this](int c) { OnHeaderItemClick(c); });
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [] {
+        if (CMDIFrameWndEx* f = AfxGetMainWnd()) f->RequestCommandUpdate();
+    });
+}
+
+CDATView::~CDATView() {
+    m_model.Detach();
+    setModel(nullptr);
+}
+
+CDATDoc* CDATView::GetDocument() const { return dynamic_cast<CDATDoc*>(CWndView::GetDocument()); }
+
+void CDATView::OnInitialUpdate() {
+    CWndView::OnInitialUpdate();
+    CDATDoc* doc = GetDocument();
+    if (!doc || doc->m_nModels == 0 || doc->m_pModels.empty()) {
+        // No models: one line under a hidden header, nothing to sort or explain.
+        setHeaderHidden(true);
+        m_model.FillEmptyForm();
+        QFontMetrics fm(font());
+        int margin = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1);
+        header()->resizeSection(0, m_model.ContentTextWidth(0, fm) + margin);
+        return;
+    }
+    m_model.Fill(*doc);
+    m_nFormat[0] |= LVCFMT_RIGHT;
+    m_nFormat[5] |= LVCFMT_RIGHT;
+    m_nSortColumn = 0;
+    std::fill(std::begin(m_bSortDescending), std::end(m_bSortDescending), 0);
+    m_nFormat[0] |= HDF_SORTUP;
+    header()->setSortIndicatorShown(true);
+    ShowArrow();
+    SizeColumns();
+}
+
+void CDATView::SizeColumns() {
+    // Each column is as wide as its header text plus 32 pixels, or as its
+    // widest text when that is wider.
+    QHeaderView* h = header();
+    QFontMetrics fm(font());
+    int margin = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1);
+    for (int c = 0; c < CDATListModel::kColumns; ++c) {
+        int byHeader = static_cast<CListHeader*>(h)->TitleWidth(c) + 32;
+        int byContent = m_model.ContentTextWidth(c, fm) + margin;
+        h->resizeSection(c, std::max(byHeader, byContent));
+    }
+}
+
+void CDATView::ShowArrow() {
+    // The toolkit draws its "descending" indicator as the arrow that points up.
+    header()->setSortIndicator(m_nSortColumn, m_bSortDescending[m_nSortColumn] ? Qt::AscendingOrder : Qt::DescendingOrder);
+}
+
+void CDATView::OnUpdate(CView* sender, std::intptr_t lHint, std::intptr_t pHint) {
+    if (pHint != HINT_MODEL_ROW && pHint != HINT_MODEL_CHANGES) {
+        (void)sender;
+        viewport()->update();
+        return;
+    }
+    // An archive without models has no row of a model to rewrite.
+    if (m_model.IsEmptyForm()) return;
+    m_model.RewriteCell(lHint, pHint == HINT_MODEL_ROW ? 0 : kChangesColumn);
+}
+
+void CDATView::OnHeaderItemClick(int c) {
+    if (m_model.IsEmptyForm() || c < 0 || c >= CDATListModel::kColumns) return;
+    if (c == m_nSortColumn) {
+        m_bSortDescending[c] = m_bSortDescending[c] ? 0 : 1;
+    } else {
+        m_nFormat[m_nSortColumn] &= ~(HDF_SORTUP | HDF_SORTDOWN);
+        m_nSortColumn = c;
+    }
+    m_nFormat[c] &= ~(HDF_SORTUP | HDF_SORTDOWN);
+    m_nFormat[c] |= m_bSortDescending[c] ? HDF_SORTDOWN : HDF_SORTUP;
+    ShowArrow();
+    SortByCurrentColumn();
+}
+
+void CDATView::SortByCurrentColumn() {
+    CDATDoc* doc = GetDocument();
+    if (!doc) return;
+    const bool desc = m_bSortDescending[m_nSortColumn] != 0;
+    const std::size_t n = std::min<std::size_t>(doc->m_nModels, doc->m_pModels.size());
+    // Each model's key is read once from its record; the sort then compares keys.
+    std::vector<std::int64_t> key(n);
+    switch (m_nSortColumn) {
+    case 0:
+        for (std::size_t i = 0; i < n; ++i) key[i] = static_cast<std::int64_t>(i);
+        break;
+    case 1: return;  // every row compares equal
+    case 2:
+    case 3:
+    case 4:
+        for (std::size_t i = 0; i < n; ++i) {
+            _dbpf_index_entry e = doc->IndexEntry(static_cast<std::uint32_t>(doc->m_pModels[i].nRow));
+            key[i] = m_nSortColumn == 2 ? e.type : m_nSortColumn == 3 ? e.group : e.instance;
+        }
+        break;
+    case 5:
+        for (std::size_t i = 0; i < n; ++i) key[i] = doc->m_pModels[i].nViews;
+        break;
+    case 6: {
+        std::vector<std::wstring> marks(n);
+        for (std::size_t i = 0; i < n; ++i) marks[i].assign(doc->m_pModels[i].szStatus.data(), 7);
+        auto ranks = CollationRanks(n, [&](std::size_t i) -> const std::wstring& { return marks[i]; });
+        for (std::size_t i = 0; i < n; ++i) key[i] = ranks[i];
+        break;
+    }
+    default: {
+        auto ranks = CollationRanks(n, [&](std::size_t i) -> const std::wstring& { return doc->m_pModels[i].szName; });
+        for (std::size_t i = 0; i < n; ++i) key[i] = ranks[i];
+        break;
+    }
+    }
+    m_model.SortRows([&](std::int32_t a, std::int32_t b) {
+        std::int64_t ka = key[static_cast<std::size_t>(a)], kb = key[static_cast<std::size_t>(b)];
+        return desc ? ka > kb : ka < kb;
+    });
+}
+
+int CDATView::CompareItems(std::intptr_t data1, std::intptr_t data2) const {
+    CDATDoc* doc = GetDocument();
+    if (!doc) return 0;
+    auto valid = [&](std::intptr_t d) { return d >= 0 && static_cast<std::size_t>(d) < doc->m_pModels.size(); };
+    if (!valid(data1) || !valid(data2)) return 0;
+    const _dat_model& m1 = doc->m_pModels[static_cast<std::size_t>(data1)];
+    const _dat_model& m2 = doc->m_pModels[static_cast<std::size_t>(data2)];
+    int r = 0;
+    switch (m_nSortColumn) {
+    case 0: r = static_cast<int>(data1 - data2); break;
+    case 1: r = 0; break;
+    case 2:
+    case 3:
+    case 4: {
+        _dbpf_index_entry e1 = doc->IndexEntry(static_cast<std::uint32_t>(m1.nRow));
+        _dbpf_index_entry e2 = doc->IndexEntry(static_cast<std::uint32_t>(m2.nRow));
+        std::uint32_t a = m_nSortColumn == 2 ? e1.type : m_nSortColumn == 3 ? e1.group : e1.instance;
+        std::uint32_t b = m_nSortColumn == 2 ? e2.type : m_nSortColumn == 3 ? e2.group : e2.instance;
+        r = a < b ? -1 : a > b ? 1 : 0;
+        break;
+    }
+    case 5: r = m1.nViews - m2.nViews; break;
+    case 6: r = ListCollator().compare(Wide(m1.szStatus.data(), 7), Wide(m2.szStatus.data(), 7)); break;
+    case 7:
+        r = ListCollator().compare(QString::fromStdWString(m1.szName), QString::fromStdWString(m2.szName));
+        break;
+    default: r = 0;
+    }
+    return m_bSortDescending[m_nSortColumn] ? -r : r;
+}
+
+QMenu* CDATView::OnRClick(QPoint pos) {
+    CWinAppEx* app = AfxGetApp();
+    if (!app || !app->GetContextMenuManager()) return nullptr;
+    return app->GetContextMenuManager()->ShowPopupMenu(IDR_POPUP_EDIT, viewport()->mapToGlobal(pos), this);
+}
+
+void CDATView::mouseReleaseEvent(QMouseEvent* event) {
+    QTreeView::mouseReleaseEvent(event);
+    if (event->button() == Qt::RightButton) OnRClick(event->position().toPoint());
+}
+
+bool CDATView::viewportEvent(QEvent* event) {
+    if (event->type() != QEvent::ToolTip) return QTreeView::viewportEvent(event);
+    auto* he = static_cast<QHelpEvent*>(event);
+    QModelIndex idx = indexAt(he->pos());
+    CDATDoc* doc = GetDocument();
+    if (!idx.isValid() || idx.column() != kChangesColumn || m_model.IsEmptyForm() || !doc) {
+        s_nLastTipItem = -1;
+        QToolTip::hideText();
+        event->ignore();
+        return true;
+    }
+    if (s_nLastTipItem != -1 && s_nLastTipItem != idx.row()) {
+        // The previous row's tip closes; the next pause over this row opens its own.
+        s_nLastTipItem = -1;
+        QToolTip::hideText();
+        return true;
+    }
+    s_nLastTipItem = idx.row();
+    doc->FormatChanges(static_cast<int>(m_model.ItemData(idx.row())));
+    QToolTip::showText(he->globalPos(), QString::fromWCharArray(g_szChangesText), viewport(), visualRect(idx));
+    return true;
+}
+
+int CDATView::GetItemCount() const { return m_model.rowCount(); }
+std::intptr_t CDATView::GetItemData(int row) const { return m_model.ItemData(row); }
+
+bool CDATView::IsItemSelected(int row) const {
+    return row >= 0 && row < GetItemCount() && selectionModel()->isSelected(m_model.index(row, 0));
+}
+
+void CDATView::SetItemSelected(int row, bool selected) {
+    if (row < 0 || row >= GetItemCount()) return;
+    selectionModel()->select(m_model.index(row, 0),
+                             (selected ? QItemSelectionModel::Select : QItemSelectionModel::Deselect) |
+                                 QItemSelectionModel::Rows);
+}
+
+int CDATView::GetSelectedCount() const {
+    // The ranges of a selection never overlap; each row counts once, by its first cell.
+    int n = 0;
+    for (const QItemSelectionRange& r : selectionModel()->selection())
+        if (r.left() == 0) n += r.height();
+    return n;
+}
+
+void CDATView::SelectAllItems() { selectAll(); }
+void CDATView::ClearSelectedItems() { selectionModel()->clearSelection(); }
+QString CDATView::GetItemText(int row, int column) const { return m_model.CellText(row, column); }
+int CDATView::GetColumnWidth(int column) const { return header()->sectionSize(column); }
+int CDATView::GetColumnFormat(int column) const { return column >= 0 && column < 8 ? m_nFormat[column] : 0; }

@@ -1,0 +1,131 @@
+#pragma once
+// The archive window's list of models: one row per model of the document's
+// model table, with its index row, entry address, number of views, change
+// marks and display name. The rows are sorted by the models' records (never
+// by the texts shown), each column remembering its own direction; a row's
+// item data is its model's index in the model table.
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <QAbstractTableModel>
+#include <QTreeView>
+
+#include "platform/qt/view.h"
+
+class CDATDoc;
+class QMenu;
+
+// The rows of one list, in display order, with the texts they were given.
+// Only hints rewrite the texts of columns 0 and 6 afterwards.
+class CDATListModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    static constexpr int kColumns = 8;
+
+    explicit CDATListModel(QObject* parent = nullptr) : QAbstractTableModel(parent) {}
+
+    // Fills the rows in model-table order from the document.
+    void Fill(const CDATDoc& doc);
+    // The one-line form of an archive without models.
+    void FillEmptyForm();
+    bool IsEmptyForm() const { return m_bEmptyForm; }
+    void Detach() { m_pDoc = nullptr; }
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+    // Item data of a row (the model's index in the table); -1 outside the list.
+    std::intptr_t ItemData(int row) const;
+    // The row of model `model`; -1 when no row carries it.
+    int RowOf(std::intptr_t model) const;
+    QString CellText(int row, int column) const;
+
+    // Rewrites one cell from the document: the Num cell (column 0) or the
+    // Changes cell (column 6) of model `model`.
+    void RewriteCell(std::intptr_t model, int column);
+
+    // Reorders the rows so that `less` holds between neighbours; equal rows
+    // keep their order. Selection and current row travel with their rows.
+    template <typename Less>
+    void SortRows(Less less);
+
+    // The width a column needs for its widest text, from the font's metrics.
+    int ContentTextWidth(int column, const QFontMetrics& fm) const;
+
+    static QString HexText(std::uint32_t v);  // "%#08x"
+    static const wchar_t* const kTitles[kColumns];
+
+private:
+    void ApplyOrder(std::vector<std::int32_t> order);
+
+    struct Row {
+        std::int32_t num = 0;  // the index row shown in Num
+        std::uint32_t type = 0, group = 0, instance = 0;
+        std::int32_t views = 0;
+        std::array<wchar_t, 7> marks{};
+    };
+    const CDATDoc* m_pDoc = nullptr;
+    bool m_bEmptyForm = false;
+    std::vector<Row> m_rows;              // by model index
+    std::vector<std::int32_t> m_order;    // display row -> model index
+    std::vector<std::int32_t> m_rowOf;    // model index -> display row
+};
+
+class CDATView : public QTreeView, public CWndView {
+    Q_OBJECT
+public:
+    // List-view column formats: alignment and the header's sort arrows.
+    enum : int { LVCFMT_LEFT = 0, LVCFMT_RIGHT = 1, HDF_SORTDOWN = 0x200, HDF_SORTUP = 0x400 };
+
+    explicit CDATView(QWidget* parent = nullptr);
+    ~CDATView() override;
+
+    QWidget* GetWidget() override { return this; }
+    CDATDoc* GetDocument() const;
+    void OnInitialUpdate() override;
+    void OnUpdate(CView* sender, std::intptr_t lHint, std::intptr_t pHint) override;
+
+    // The header's item click: sorts by column c.
+    void OnHeaderItemClick(int c);
+    // The sort comparison of two models by the current column and direction.
+    int CompareItems(std::intptr_t data1, std::intptr_t data2) const;
+    // A right click at `pos` (viewport coordinates): the Edit context menu.
+    QMenu* OnRClick(QPoint pos);
+
+    // The list as the commands see it.
+    int GetItemCount() const;
+    std::intptr_t GetItemData(int row) const;
+    bool IsItemSelected(int row) const;
+    void SetItemSelected(int row, bool selected);
+    int GetSelectedCount() const;
+    void SelectAllItems();
+    void ClearSelectedItems();
+    QString GetItemText(int row, int column) const;
+    int GetColumnWidth(int column) const;
+    int GetColumnFormat(int column) const;
+    bool IsEmptyForm() const { return m_model.IsEmptyForm(); }
+    CDATListModel& GetListModel() { return m_model; }
+
+    int m_bSortDescending[8] = {};
+    int m_nSortColumn = 0;
+    // The row whose Changes tip shows; one for all lists.
+    static int s_nLastTipItem;
+
+protected:
+    bool viewportEvent(QEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    void SortByCurrentColumn();
+    void ShowArrow();
+    void SizeColumns();
+
+    CDATListModel m_model;
+    int m_nFormat[8] = {};
+    int m_nSelected = 0;
+};

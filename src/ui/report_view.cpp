@@ -1,0 +1,40 @@
+#include "ui/report_view.h"
+
+#include <QFont>
+
+#include "archive/dat_doc.h"
+#include "platform/qt/doc_template.h"
+#include "platform/qt/frames.h"
+
+CDocTemplate* g_pReportTemplate = nullptr;
+
+const QFont& ReportFont() {
+    static const QFont font = [] {
+        QFont::insertSubstitutions("Courier New", {"DejaVu Sans Mono", "Liberation Mono", "Courier"});
+        QFont f(QStringLiteral("Courier New"));
+        f.setPointSizeF(9.6);
+        f.setStyleHint(QFont::TypeWriter);
+        f.setFixedPitch(true);
+        return f;
+    }();
+    return font;
+}
+
+CS3DReportView::CS3DReportView(QWidget* parent) : CEditView(parent) { setObjectName(QStringLiteral("ReportView")); }
+
+void CS3DReportView::OnInitialUpdate() {
+    CEditView::OnInitialUpdate();
+    setReadOnly(true);
+    setFont(ReportFont());
+}
+
+bool OpenReportWindow(CDATDoc& doc, const std::wstring& text) {
+    if (!g_pReportTemplate) return false;
+    CMDIChildWndEx* frame = g_pReportTemplate->CreateNewFrame(&doc, nullptr);
+    if (!frame) return false;
+    // The text goes to the new window's own view, even when an older report
+    // window of the document is still empty.
+    if (auto* view = dynamic_cast<CS3DReportView*>(frame->GetActiveView())) view->SetWindowText(text);
+    g_pReportTemplate->InitialUpdateFrame(frame, &doc, true);
+    return true;
+}

@@ -1,0 +1,249 @@
+// The model list through the real widget: its rows, widths, sorting and
+// arrows, hints, tooltips and the empty-archive form.
+
+#include <cstdio>
+#include <memory>
+
+#include <QFontMetrics>
+#include <QHeaderView>
+#include <QHelpEvent>
+#include <QTest>
+#include <QToolTip>
+
+#include <gtest/gtest.h>
+
+#include "archive/dat_doc.h"
+#include "support/archive_fixture.h"
+#include "support/message_recorder.h"
+#include "support/ui_fixture.h"
+#include "ui/dat_view.h"
+
+namespace {
+
+using kvtest::ModelSpec;
+
+// A document opened the way the program opens files, and its list.
+struct ListFixture {
+    explicit ListFixture(const std::vector<ModelSpec>& models) {
+        doc = kvtest::OpenArchive(kvtest::BuildArchive(models), "list.dat");
+        EXPECT_TRUE(doc);
+        if (!doc) return;
+        view = std::make_unique<CDATView>();
+        doc->AddView(view.get());
+        view->OnInitialUpdate();
+        view->resize(900, 400);
+        view->show();
+        kvtest::Settle();
+    }
+    ~ListFixture() {
+        view.reset();
+        doc.reset();
+    }
+    void ClickHeader(int c) {
+        QHeaderView* h = view->header();
+        QPoint p(h->sectionViewportPosition(c) + h->sectionSize(c) / 2, h->height() / 2);
+        QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, p);
+    }
+    std::vector<std::intptr_t> Order() const {
+        std::vector<std::intptr_t> out;
+        for (int r = 0; r < view->GetItemCount(); ++r) out.push_back(view->GetItemData(r));
+        return out;
+    }
+    // Hover over a cell; the tip's text afterwards (empty when none shows,
+    // or when the one showing is closing).
+    QString HoverTip(int row, int column) {
+        QRect rect = view->visualRect(view->model()->index(row, column));
+        QPoint pos = rect.center();
+        QHelpEvent e(QEvent::ToolTip, pos, view->viewport()->mapToGlobal(pos));
+        QApplication::sendEvent(view->viewport(), &e);
+        // A closing tip lingers for a moment (300 ms) before it goes.
+        QTest::qWait(350);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    }
+    kvtest::MessageRecorder messages;
+    std::unique_ptr<CDATDoc> doc;
+    std::unique_ptr<CDATView> view;
+};
+
+std::vector<ModelSpec> ThreeGroups() {
+    return {{0x80000000, 0x100, false, "bravo"}, {0x7fffffff, 0x200, false, "alpha"}, {0x00000001, 0x300, false, "Charlie"}};
+}
+
+TEST(DatView, FreshListShowsModelTableOrderWithArrowOnNum) {
+    ListFixture f({{0x10, 0x1000, false, "one"}, {0x20, 0x20000, true, "0a1b2c3d_Hotel_UserModel_Z1S"}, {0x30, 0x3000, false, "three"}});
+    ASSERT_TRUE(f.view);
+    ASSERT_EQ(f.view->GetItemCount(), 3);
+    EXPECT_EQ(f.Order(), (std::vector<std::intptr_t>{0, 1, 2}));
+    // Row texts as the columns define them; the set lists once, under its base row.
+    EXPECT_EQ(f.view->GetItemText(1, 0), "1");
+    EXPECT_EQ(f.view->GetItemText(1, 1), "S3D file");
+    EXPECT_EQ(f.view->GetItemText(1, 2), "0x5ad0e817");
+    EXPECT_EQ(f.view->GetItemText(1, 3), "0x000020");
+    EXPECT_EQ(f.view->GetItemText(1, 4), "0x020000");
+    EXPECT_EQ(f.view->GetItemText(1, 5), "20");
+    EXPECT_EQ(f.view->GetItemText(1, 6), QString(7, QChar(0x2013)));
+    EXPECT_EQ(f.view->GetItemText(1, 7), "Hotel");
+    EXPECT_EQ(f.view->GetItemText(2, 0), "21");
+    EXPECT_EQ(f.view->GetColumnFormat(0), CDATView::LVCFMT_RIGHT | CDATView::HDF_SORTUP);
+    EXPECT_EQ(f.view->GetColumnFormat(5), CDATView::LVCFMT_RIGHT);
+    EXPECT_EQ(f.view->header()->sortIndicatorSection(), 0);
+    EXPECT_FALSE(f.view->isHeaderHidden());
+    EXPECT_TRUE(f.messages.boxes().empty());
+}
+
+TEST(DatView, HexCellsFollowThePrintfForm) {
+    for (std::uint32_t v : {0u, 1u, 0x10u, 0xABCDEFu, 0x1000000u, 0x5AD0E817u, 0xFFFFFFFFu}) {
+        char buf[16];
+        std::snprintf(buf, sizeof buf, "%#08x", v);
+        EXPECT_EQ(CDATListModel::HexText(v), QString::fromLatin1(buf)) << v;
+    }
+}
+
+TEST(DatView, HeaderClicksSortAndEachColumnRemembersItsDirection) {
+    ListFixture f(ThreeGroups());
+    ASSERT_TRUE(f.view);
+    f.ClickHeader(0);
+    EXPECT_EQ(f.Order(), (std::vector<std::intptr_t>{2, 1, 0}));
+    EXPECT_EQ(f.view->GetColumnFormat(0), CDATView::LVCFMT_RIGHT | CDATView::HDF_SORTDOWN);
+    f.ClickHeader(3);  // Group, ascending, as unsigned numbers
+    EXPECT_EQ(f.Order(), (std::vector<std::intptr_t>{2, 1, 0}));
+    EXPECT_EQ(f.view->GetColumnFormat(0), CDATView::LVCFMT_RIGHT);
+    EXPECT_EQ(f.view->GetColumnFormat(3), CDATView::HDF_SORTUP);
+    EXPECT_EQ(f.view->header()->sortIndicatorSection(), 3);
+    f.ClickHeader(3);
+    EXPECT_EQ(f.Order(), (std::vector<std::intptr_t>{0, 1, 2}));
+    EXPECT_EQ(f.view->GetColumnFormat(3), CDATView::HDF_SORTDOWN);
+    f.ClickHeader(0);  // Num comes back descending, as it was left
+    EXPECT_EQ(f.Order(), (std::vector<std::intptr_t>{2, 1, 0}));
+    EXPECT_EQ(f.view->GetColumnFormat(0), CDATView::LVCFMT_RIGHT | CDATView::HDF_SORTDOWN);
+    EXPECT_EQ(f.view->GetColumnFormat(3), 0);
+    f.ClickHeader(0);
+    EXPECT_EQ(f.Order(), (std::vector<std::intptr_t>{0, 1, 2}));
+}
+
+TEST(DatView, NamesSortByTheLocaleAndEqualRowsKeepTheirOrder) {
+    ListFixture f({{1, 0x10, false, "b"}, {1, 0x20, false, "A"}, {1, 0x30, false, "a"}, {1, 0x40, false, "B"},
+                   {1, 0x50, false, "a"}});
+    ASSERT_TRUE(f.view);
+    f.ClickHeader(7);
+    EXPECT_EQ(f.Order(), (std::vector<std::intptr_t>{2, 4, 1, 0, 3}));
+    f.ClickHeader(5);  // all one view: nothing moves
+    EXPECT_EQ(f.Order(), (std::vector<std::intptr_t>{2, 4, 1, 0, 3}));
+    f.ClickHeader(1);  // every row equal
+    EXPECT_EQ(f.Order(), (std::vector<std::intptr_t>{2, 4, 1, 0, 3}));
+}
+
+TEST(DatView, SortingReadsTheRecordsNotTheCellTexts) {
+    ListFixture f(ThreeGroups());
+    ASSERT_TRUE(f.view);
+    // A mark set without a hint: the cell keeps its old text, the sort sees the mark.
+    f.doc->m_pModels[2].szStatus[1] = L'M';
+    f.ClickHeader(6);
+    int first = f.view->GetListModel().RowOf(2);
+    EXPECT_TRUE(first == 0 || first == 2) << "the marked model sorts apart from the unmarked ones";
+    f.ClickHeader(6);
+    EXPECT_EQ(f.view->GetListModel().RowOf(2), 2 - first);
+    EXPECT_EQ(f.view->GetItemText(f.view->GetListModel().RowOf(2), 6), QString(7, QChar(0x2013)));
+}
+
+TEST(DatView, HintsRewriteOneCellWithoutResorting) {
+    ListFixture f(ThreeGroups());
+    ASSERT_TRUE(f.view);
+    f.ClickHeader(6);  // sorted on Changes
+    std::vector<std::intptr_t> before = f.Order();
+    CDATDoc& doc = *f.doc;
+    doc.m_pModels[1].szStatus[3] = L'S';
+    doc.m_pModels[1].nRow = 2;  // as a re-orientation would leave it
+    doc.UpdateAllViews(nullptr, 1, HINT_MODEL_CHANGES);
+    int row = f.view->GetListModel().RowOf(1);
+    EXPECT_EQ(f.view->GetItemText(row, 6), QString::fromWCharArray(L"\u2013\u2013\u2013S\u2013\u2013\u2013"));
+    EXPECT_EQ(f.view->GetItemText(row, 0), "1") << "hint 10 leaves the Num cell alone";
+    EXPECT_EQ(f.Order(), before);
+    doc.UpdateAllViews(nullptr, 1, HINT_MODEL_ROW);
+    EXPECT_EQ(f.view->GetItemText(row, 0), "2");
+    EXPECT_EQ(f.Order(), before);
+    // A hint for a model that has no row changes nothing.
+    doc.UpdateAllViews(nullptr, 77, HINT_MODEL_CHANGES);
+    doc.UpdateAllViews(nullptr, -1, HINT_MODEL_ROW);
+    EXPECT_EQ(f.Order(), before);
+    // Num sorts by model-table position, whatever the cell says.
+    f.ClickHeader(0);
+    EXPECT_EQ(f.Order(), (std::vector<std::intptr_t>{0, 1, 2}));
+    doc.m_pModels[1].nRow = 1;
+}
+
+TEST(DatView, SelectionTravelsWithItsRows) {
+    ListFixture f(ThreeGroups());
+    ASSERT_TRUE(f.view);
+    f.view->SetItemSelected(0, true);
+    f.ClickHeader(0);  // model 0 is now the last row
+    EXPECT_EQ(f.view->GetSelectedCount(), 1);
+    EXPECT_TRUE(f.view->IsItemSelected(2));
+    EXPECT_FALSE(f.view->IsItemSelected(0));
+    f.view->SelectAllItems();
+    EXPECT_EQ(f.view->GetSelectedCount(), 3);
+}
+
+TEST(DatView, ColumnsFitTheirTitlePlus32AndTheirWidestText) {
+    ListFixture f({{1, 0x10, false, "a rather long texture name for the last column"},
+                   {0xFFFFFFFF, 0xABCDEF12, false, "x"}});
+    ASSERT_TRUE(f.view);
+    QFontMetrics cells(f.view->font());
+    QFontMetrics titles(f.view->header()->font());
+    for (int c = 0; c < 8; ++c) {
+        int width = f.view->GetColumnWidth(c);
+        EXPECT_GE(width, titles.horizontalAdvance(QString::fromWCharArray(CDATListModel::kTitles[c])) + 32) << c;
+        for (int r = 0; r < f.view->GetItemCount(); ++r)
+            EXPECT_GE(width, cells.horizontalAdvance(f.view->GetItemText(r, c))) << c << " row " << r;
+    }
+}
+
+TEST(DatView, ChangesTipWordsTheMarksOfTheRowUnderThePointer) {
+    ListFixture f({{1, 0x10, false, "single"}, {2, 0x20000, true, "set"}});
+    ASSERT_TRUE(f.view);
+    f.doc->m_pModels[0].szStatus[1] = L'M';
+    f.doc->m_pModels[0].szStatus[3] = L'S';
+    f.doc->m_pModels[1].szStatus[2] = L'R';
+    CDATView::s_nLastTipItem = -1;
+    EXPECT_EQ(f.HoverTip(0, 6), "Moved, Scaled");
+    // Onto another row: the old tip closes first, the next pause opens the new one.
+    EXPECT_EQ(f.HoverTip(1, 6), "");
+    EXPECT_EQ(f.HoverTip(1, 6), "Reoriented");
+    // Other columns have no tip.
+    EXPECT_EQ(f.HoverTip(1, 7), "");
+    EXPECT_EQ(CDATView::s_nLastTipItem, -1);
+    EXPECT_EQ(f.HoverTip(0, 6), "Moved, Scaled");
+    QToolTip::hideText();
+}
+
+TEST(DatView, AnArchiveWithoutModelsShowsOneLineUnderAHiddenHeader) {
+    kvtest::MessageRecorder messages;
+    kvtest::DbpfBuilder b;
+    b.Add(0x12345678, 1, 2, std::vector<std::uint8_t>(8, 0));
+    auto doc = kvtest::OpenArchive(b.Build(), "empty.dat");
+    ASSERT_TRUE(doc);
+    auto view = std::make_unique<CDATView>();
+    doc->AddView(view.get());
+    view->OnInitialUpdate();
+    view->show();
+    kvtest::Settle();
+    EXPECT_TRUE(view->isHeaderHidden());
+    EXPECT_TRUE(view->IsEmptyForm());
+    ASSERT_EQ(view->GetItemCount(), 1);
+    EXPECT_EQ(view->GetItemText(0, 0), "This archive contains no S3D files!");
+    EXPECT_EQ(view->model()->columnCount(), 1);
+    EXPECT_EQ(view->model()->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), "---");
+    EXPECT_GE(view->GetColumnWidth(0), QFontMetrics(view->font()).horizontalAdvance(view->GetItemText(0, 0)));
+    // Nothing to sort, no hint to apply (there is no model 0), no tip.
+    view->OnHeaderItemClick(0);
+    doc->UpdateAllViews(nullptr, 0, HINT_MODEL_CHANGES);
+    doc->UpdateAllViews(nullptr, 0, HINT_MODEL_ROW);
+    EXPECT_EQ(view->GetItemText(0, 0), "This archive contains no S3D files!");
+    QRect cell = view->visualRect(view->model()->index(0, 0));
+    QHelpEvent e(QEvent::ToolTip, cell.center(), view->viewport()->mapToGlobal(cell.center()));
+    QApplication::sendEvent(view->viewport(), &e);
+    EXPECT_FALSE(QToolTip::isVisible());
+    view.reset();
+}
+
+}  // namespace
