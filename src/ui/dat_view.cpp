@@ -316,6 +316,9 @@ int CDATListModel::ContentTextWidth(int column, const QFontMetrics& fm) const {
 
 CDATView::CDATView(QWidget* parent) : QTreeView(parent) {
     setObjectName(QStringLiteral("DATView"));
+    MapDriverCommands();
+    MapGeometryCommands();
+    MapMaterialCommands();
     setRootIsDecorated(false);
     setItemsExpandable(false);
     setUniformRowHeights(true);

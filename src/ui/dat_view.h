@@ -116,6 +116,18 @@ public:
     // The row whose Changes tip shows; one for all lists.
     static int s_nLastTipItem;
 
+    // --- Edit commands: each group maps its commands into the view's
+    // message map from its own source file. ---
+    // selection lists, command driver, update handlers:
+    void MapDriverCommands();
+    // (end of driver commands)
+    // measure, scale, move, rotate, flip, re-orient:
+    void MapGeometryCommands();
+    // (end of geometry commands)
+    // merge, transparency, texture replacement:
+    void MapMaterialCommands();
+    // (end of material commands)
+
 protected:
     bool viewportEvent(QEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;

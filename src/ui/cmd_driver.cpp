@@ -1,0 +1,3 @@
+#include "ui/dat_view.h"
+
+void CDATView::MapDriverCommands() {}
