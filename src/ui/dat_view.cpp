@@ -337,6 +337,7 @@ CDATView::CDATView(QWidget* parent) : QTreeView(parent) {
     h->setSectionsMovable(false);
     h->setStretchLastSection(false);
     h->setHighlightSections(false);
+    h->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     h->setSectionResizeMode(QHeaderView::Interactive);
     connect(h, &QHeaderView::sectionClicked, this, [this](int c) { OnHeaderItemClick(c); });
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [] {

@@ -918,9 +918,12 @@ void CMDIFrameWndEx::SaveWorkspace() {
     }
     s->endArray();
     s->remove(QStringLiteral("ToolbarButtons"));
+    // A toolbar of the program's keeps its buttons with the resource they were
+    // made from: another resource (another bitmap set) starts from its own.
     for (CMFCToolBar* t : GetToolbars())
         if (!t->IsUserDefined())
-            s->setValue(QStringLiteral("ToolbarButtons/") + t->objectName(), EncodeButtons(t->GetButtons()));
+            s->setValue(QStringLiteral("ToolbarButtons/") + t->objectName(),
+                        QStringLiteral("%1;").arg(t->GetBitmapID()) + EncodeButtons(t->GetButtons()));
     s->endGroup();
 }
 
@@ -950,7 +953,9 @@ void CMDIFrameWndEx::LoadWorkspace() {
         if (t->IsUserDefined()) continue;
         QString key = QStringLiteral("ToolbarButtons/") + t->objectName();
         if (!s->contains(key)) continue;
-        if (auto buttons = DecodeButtons(s->value(key).toString(), known)) t->SetButtons(*buttons);
+        QString saved = s->value(key).toString();
+        if (saved.section(u';', 0, 0) != QString::number(t->GetBitmapID())) continue;
+        if (auto buttons = DecodeButtons(saved.section(u';', 1), known)) t->SetButtons(*buttons);
     }
     restoreGeometry(s->value(QStringLiteral("Geometry")).toByteArray());
     restoreState(s->value(QStringLiteral("State")).toByteArray(), 1);

@@ -293,9 +293,11 @@ bool CToolbarCustomizeDialog::AddSeparator() {
     auto buttons = t->GetButtons();
     int at = m_pButtons->currentRow();
     std::size_t pos = at < 0 ? buttons.size() : static_cast<std::size_t>(at) + 1;
-    buttons.insert(buttons.begin() + static_cast<std::ptrdiff_t>(std::min(pos, buttons.size())), {0, -1});
+    pos = std::min(pos, buttons.size());
+    buttons.insert(buttons.begin() + static_cast<std::ptrdiff_t>(pos), {0, -1});
     t->SetButtons(std::move(buttons));
     FillButtons();
+    m_pButtons->setCurrentRow(static_cast<int>(pos));
     return true;
 }
 

@@ -31,6 +31,8 @@ int main(int argc, char** argv) {
     CWinAppEx::SetShellOpenNameOverride(QStringLiteral("korvane-test-%1").arg(QCoreApplication::applicationPid()));
 
     QApplication app(argc, argv);
+    // The tests close frames without ending the program.
+    QApplication::setQuitOnLastWindowClosed(false);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

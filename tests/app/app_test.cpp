@@ -1,0 +1,418 @@
+// The application through its real widgets: start-up with and without a
+// path, the menus of each kind of window, accelerators, recent files across a
+// restart, dropped files, the shell's open requests, closing with the save
+// prompt, New Window, the context menu, and a picture of the main window.
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLocalSocket>
+#include <QMdiArea>
+#include <QMimeData>
+#include <QStatusBar>
+#include <QTest>
+#include <QToolBar>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+#include "app_fixture.h"
+#include "archive/dat_doc.h"
+#include "platform/qt/doc_template.h"
+#include "platform/qt/strings.h"
+#include "resources/resource.h"
+#include "ui/dat_view.h"
+#include "ui/report_view.h"
+
+namespace {
+
+using kvtest::AppRun;
+using kvtest::ModelSpec;
+
+class App : public ::testing::Test {
+protected:
+    void SetUp() override { kvtest::ClearKorvaneSettings(); }
+    void TearDown() override { kvtest::ClearKorvaneSettings(); }
+
+    static QString Archive(const std::string& name) {
+        return kvtest::WriteArchive(name, {{0x10, 0x1000, false, "Shed"},
+                                           {0x20, 0x20000, true, "0a1b2c3d_Hotel_UserModel_Z1S", true},
+                                           {0x30, 0x3000, false, "Barn", true}});
+    }
+    static CDATView* ListOf(CMDIChildWndEx* child) {
+        return child ? dynamic_cast<CDATView*>(child->GetActiveView()) : nullptr;
+    }
+};
+
+const QStringList kEditMenu = {
+    "F&lip/Mirror Model(s)\tAlt+L", "&Move Model(s)\tAlt+M",        "Re-&Orient\tAlt+O",
+    "&Rotate Model(s)\tAlt+R",      "Mea&sure Model\tAlt+S",        "S&cale Model(s)\tAlt+C",
+    "Mer&ge Model(s)\tAlt+G",       "Set &Transparency\tAlt+T",     "Replace Te&xture\tAlt+X",
+    "-",                            "Copy S&election List\tCtr+E",  "Select Clip&board List\tCtrl+L",
+    "Select &All\tCtrl+A"};
+
+TEST_F(App, ABareStartShowsTheEmptyFrameAndOpensNothing) {
+    AppRun run;
+    ASSERT_TRUE(run.started);
+    EXPECT_TRUE(run.frame()->isVisible());
+    EXPECT_EQ(run.frame()->windowTitle(), "Korvane");
+    EXPECT_TRUE(run.frame()->GetChildFrames().empty());
+    for (const auto& t : run.app->GetTemplates()) EXPECT_TRUE(t->GetDocuments().empty());
+    EXPECT_EQ(run.MenuTitles(), (QStringList{"&File", "&View", "&Help"}));
+    EXPECT_EQ(run.Entries(run.Menu("&File")), (QStringList{"&Open...\tCtrl+O", "&Close", "-", "Recent File", "-", "E&xit"}));
+    EXPECT_FALSE(run.Entry(run.Menu("&File"), "Recent File")->isEnabled());
+    EXPECT_FALSE(run.Entry(run.Menu("&File"), "&Close")->isEnabled());
+    EXPECT_TRUE(run.Entry(run.Menu("&File"), "&Open...\tCtrl+O")->isEnabled());
+    EXPECT_EQ(run.Entries(run.Menu("&Help")), (QStringList{"&Help Topics", "-", "&About Korvane..."}));
+    QStringList view = run.Entries(run.Menu("&View"));
+    EXPECT_EQ(view, (QStringList{"&Toolbars and Docking Windows", "&Status Bar"}));
+    QMenu* panes = run.Entry(run.Menu("&View"), "&Toolbars and Docking Windows")->menu();
+    EXPECT_EQ(run.Entries(panes), (QStringList{"Standard", "-", "Customize..."}));
+    EXPECT_TRUE(run.Entry(run.Menu("&View"), "&Status Bar")->isChecked());
+    // The status bar: the idle text, then the three lock indicators.
+    auto* status = run.frame()->m_statusBar;
+    EXPECT_EQ(status->GetMessagePane()->text(), "For Help, press F1");
+    EXPECT_EQ(status->GetPane(ID_INDICATOR_CAPS)->text(), "CAP");
+    EXPECT_EQ(status->GetPane(ID_INDICATOR_NUM)->text(), "NUM");
+    EXPECT_EQ(status->GetPane(ID_INDICATOR_SCRL)->text(), "SCRL");
+    EXPECT_TRUE(run.messages.boxes().empty());
+}
+
+TEST_F(App, AStartWithAPathOpensItInAnArchiveWindow) {
+    QString path = Archive("start.SC4Model");
+    AppRun run({path});
+    ASSERT_TRUE(run.started);
+    auto children = run.frame()->GetChildFrames();
+    ASSERT_EQ(children.size(), 1u);
+    CDATView* list = ListOf(children[0]);
+    ASSERT_TRUE(list);
+    EXPECT_EQ(list->GetItemCount(), 3);
+    EXPECT_EQ(list->GetItemText(1, 7), "Hotel");
+    EXPECT_EQ(children[0]->windowTitle(), "start.SC4Model");
+    EXPECT_EQ(run.frame()->windowTitle(), "Korvane - start.SC4Model");
+    EXPECT_EQ(run.MenuTitles(), (QStringList{"&File", "&Edit", "&View", "&Window", "&Help"}));
+    QStringList file = run.Entries(run.Menu("&File"));
+    EXPECT_EQ(file.mid(0, 5), (QStringList{"&Open...\tCtrl+O", "&Close", "&Save\tCtrl+S", "Save &As...", "-"}));
+    ASSERT_EQ(file.size(), 8);
+    EXPECT_EQ(file[5], QString::fromStdWString(run.app->GetRecentFileList()->GetDisplayName(0)));
+    EXPECT_TRUE(file[5].startsWith("&1 ") && file[5].endsWith("start.SC4Model"));
+    EXPECT_EQ(file.mid(6), (QStringList{"-", "E&xit"}));
+    EXPECT_EQ(run.Entries(run.Menu("&Edit")), kEditMenu);
+    // No Edit command has a handler yet: all of them are disabled.
+    for (QAction* a : run.Menu("&Edit")->actions()) {
+        if (a->isSeparator()) continue;
+        EXPECT_FALSE(a->isEnabled()) << a->text().toStdString();
+    }
+    QStringList window = run.Entries(run.Menu("&Window"));
+    EXPECT_EQ(window, (QStringList{"&New Window", "&Cascade", "&Tile", "&Arrange Icons", "-", "&1 start.SC4Model",
+                                   "&Windows..."}));
+    EXPECT_TRUE(run.Entry(run.Menu("&Window"), "&New Window")->isEnabled());
+    EXPECT_TRUE(run.messages.boxes().empty());
+}
+
+TEST_F(App, AStartWithAPathThatCannotBeOpenedEnds) {
+    {
+        AppRun run({QString::fromStdString(kvtest::WriteTempFile("bad.dat", std::vector<std::uint8_t>(200, 0x41)))});
+        EXPECT_FALSE(run.started);
+        EXPECT_EQ(run.messages.texts(), (std::vector<std::wstring>{L"Unexpected file format."}));
+        EXPECT_FALSE(run.frame()->isVisible());
+    }
+    {
+        AppRun run({QDir::temp().filePath("korvane-no-such-file.dat")});
+        EXPECT_FALSE(run.started);
+        EXPECT_EQ(run.messages.boxes().size(), 1u);
+    }
+}
+
+TEST_F(App, AReportWindowHasItsOwnMenusAndCopiesItsText) {
+    AppRun run({Archive("report.dat")});
+    ASSERT_TRUE(run.started);
+    auto* doc = dynamic_cast<CDATDoc*>(run.frame()->MDIGetActive()->GetActiveDocument());
+    ASSERT_TRUE(doc);
+    ASSERT_TRUE(OpenReportWindow(*doc, L"Texture Replacement Report for report.dat\r\n---\r\nline"));
+    kvtest::Settle();
+    ASSERT_EQ(run.frame()->GetChildFrames().size(), 2u);
+    CMDIChildWndEx* report = run.frame()->MDIGetActive();
+    ASSERT_TRUE(dynamic_cast<CS3DReportView*>(report->GetActiveView()));
+    EXPECT_TRUE(static_cast<CS3DReportView*>(report->GetActiveView())->isReadOnly());
+    EXPECT_EQ(report->windowTitle(), "report.dat:2");
+    EXPECT_EQ(run.MenuTitles(), (QStringList{"&File", "&Edit", "&View", "&Window", "&Help"}));
+    EXPECT_EQ(run.Entries(run.Menu("&Edit")), (QStringList{"Copy\tCtrl+C", "-", "Select &All\tCtrl+A"}));
+    EXPECT_EQ(run.Entries(run.Menu("&Window")).mid(4),
+              (QStringList{"-", "&1 report.dat:1", "&2 report.dat:2", "&Windows..."}));
+    EXPECT_TRUE(run.frame()->SendCommand(ID_EDIT_SELECT_ALL));
+    EXPECT_TRUE(run.frame()->SendCommand(ID_EDIT_COPY));
+    EXPECT_EQ(QApplication::clipboard()->text(), "Texture Replacement Report for report.dat\n---\nline");
+    // Closing the report leaves the archive open; it was not its last window.
+    report->close();
+    kvtest::Settle();
+    EXPECT_EQ(run.frame()->GetChildFrames().size(), 1u);
+    EXPECT_EQ(run.frame()->GetChildFrames()[0]->windowTitle(), "report.dat");
+    EXPECT_EQ(run.app->GetTemplates()[0]->GetDocuments().size(), 1u);
+}
+
+TEST_F(App, AcceleratorsRunTheirCommands) {
+    AppRun run;
+    ASSERT_TRUE(run.started);
+    run.frame()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(run.frame()));
+    kvtest::FilePromptScript prompts;
+    QString path = Archive("accel.dat");
+    prompts.Answer(path);
+    QTest::keyClick(run.frame(), Qt::Key_O, Qt::ControlModifier);
+    kvtest::Settle();
+    ASSERT_EQ(prompts.prompts().size(), 1u);
+    // One filter, named as the document string names it.
+    EXPECT_EQ(QString::fromStdWString(prompts.prompts()[0].filter).section(" (*.SC4Model ", 0, 0),
+              "SC4 Model Files (*.SC4Model,*.dat)");
+    EXPECT_FALSE(QString::fromStdWString(prompts.prompts()[0].filter).contains(";;"));
+    EXPECT_EQ(run.frame()->GetChildFrames().size(), 1u);
+    // F1 asks for the help file, which is not there.
+    QTest::keyClick(run.frame(), Qt::Key_F1);
+    kvtest::Settle();
+    EXPECT_EQ(run.messages.texts(), (std::vector<std::wstring>{L"Failed to launch help."}));
+    // The table binds Alt+S to Measure and Ctrl+E to Copy Selection List, whatever the menu says.
+    EXPECT_TRUE(run.frame()->GetCommandAction(ID_EDIT_MEASUREMODEL)->shortcuts().contains(QKeySequence("Alt+S")));
+    EXPECT_TRUE(run.frame()->GetCommandAction(ID_EDIT_COPYSELECTIONLIST)->shortcuts().contains(QKeySequence("Ctrl+E")));
+    EXPECT_TRUE(run.frame()->GetCommandAction(ID_CONTEXT_HELP)->shortcuts().contains(QKeySequence("Shift+F1")));
+    EXPECT_TRUE(run.frame()->GetCommandAction(ID_PREV_PANE)->shortcuts().contains(QKeySequence("Shift+F6")));
+}
+
+TEST_F(App, TheRecentFileListSurvivesARestart) {
+    QString a = Archive("first.dat"), b = Archive("second.dat");
+    {
+        AppRun run({a});
+        ASSERT_TRUE(run.started);
+        ASSERT_TRUE(run.app->OpenDocumentFile(b.toStdWString()));
+    }
+    AppRun run;
+    ASSERT_TRUE(run.started);
+    QStringList file = run.Entries(run.Menu("&File"));
+    ASSERT_EQ(file.size(), 7);
+    EXPECT_TRUE(file[3].startsWith("&1 ") && file[3].endsWith("second.dat")) << file[3].toStdString();
+    EXPECT_TRUE(file[4].startsWith("&2 ") && file[4].endsWith("first.dat")) << file[4].toStdString();
+    // Choosing an entry opens it; an entry whose file has gone is dropped.
+    run.Entry(run.Menu("&File"), file[4])->trigger();
+    kvtest::Settle();
+    ASSERT_EQ(run.frame()->GetChildFrames().size(), 1u);
+    EXPECT_EQ(run.frame()->GetChildFrames()[0]->windowTitle(), "first.dat");
+    // The archive window's File menu lists first.dat first now; second.dat has gone from the disk.
+    QFile::remove(b);
+    QStringList now = run.Entries(run.Menu("&File"));
+    ASSERT_EQ(now.size(), 9);
+    EXPECT_TRUE(now[5].endsWith("first.dat"));
+    ASSERT_TRUE(now[6].endsWith("second.dat"));
+    run.Entry(run.Menu("&File"), now[6])->trigger();
+    kvtest::Settle();
+    EXPECT_EQ(run.messages.boxes().size(), 1u);
+    EXPECT_EQ(run.app->GetRecentFileList()->GetEntries().size(), 1u);
+    EXPECT_EQ(run.Entries(run.Menu("&File")).size(), 8);
+}
+
+TEST_F(App, DroppedFilesOpenEachAsAnArchive) {
+    AppRun run;
+    ASSERT_TRUE(run.started);
+    QString a = Archive("drop1.dat"), b = Archive("drop2.SC4Model");
+    QString bad = QString::fromStdString(kvtest::WriteTempFile("drop3.dat", std::vector<std::uint8_t>(10, 0)));
+    auto* mime = new QMimeData;
+    mime->setUrls({QUrl::fromLocalFile(a), QUrl::fromLocalFile(b), QUrl::fromLocalFile(bad)});
+    QPoint at = run.frame()->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(run.frame(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(at, Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(run.frame(), &drop);
+    kvtest::Settle();
+    auto children = run.frame()->GetChildFrames();
+    ASSERT_EQ(children.size(), 2u);
+    EXPECT_EQ(children[0]->windowTitle(), "drop1.dat");
+    EXPECT_EQ(children[1]->windowTitle(), "drop2.SC4Model");
+    EXPECT_EQ(run.messages.texts(), (std::vector<std::wstring>{L"Unexpected file format."}));
+    delete mime;
+}
+
+TEST_F(App, TheShellsOpenRequestsArriveOverTheLocalSocket) {
+    AppRun run;
+    ASSERT_TRUE(run.started);
+    ASSERT_FALSE(run.app->GetShellOpenName().isEmpty());
+    QString path = Archive("shell.dat");
+    auto ask = [&](const QByteArray& topic, const QByteArray& request) {
+        QLocalSocket s;
+        s.connectToServer(run.app->GetShellOpenName());
+        EXPECT_TRUE(s.waitForConnected(2000));
+        s.write(topic + "\n" + request + "\n");
+        s.flush();
+        for (int i = 0; i < 100 && !s.canReadLine(); ++i) QTest::qWait(10);
+        return QString::fromUtf8(s.readLine()).trimmed();
+    };
+    EXPECT_EQ(ask("system", "[open(\"" + path.toUtf8() + "\")]"), "ACK");
+    ASSERT_EQ(run.frame()->GetChildFrames().size(), 1u);
+    EXPECT_EQ(ask("other", "[open(\"" + path.toUtf8() + "\")]"), "NAK");
+    EXPECT_EQ(ask("system", "[print(\"" + path.toUtf8() + "\")]"), "NAK");
+    EXPECT_EQ(ask("system", "[open(\"" + path.toUtf8()), "NAK");
+    // The same file again activates its window rather than opening it twice.
+    EXPECT_EQ(ask("system", "[open(\"" + path.toUtf8() + "\")]"), "ACK");
+    EXPECT_EQ(run.frame()->GetChildFrames().size(), 1u);
+}
+
+TEST_F(App, ClosingAModifiedArchiveAsksToSave) {
+    AppRun run({Archive("modified.dat")});
+    ASSERT_TRUE(run.started);
+    CMDIChildWndEx* child = run.frame()->MDIGetActive();
+    CDocument* doc = child->GetActiveDocument();
+    doc->SetModifiedFlag(true);
+    kvtest::Settle();
+    EXPECT_EQ(child->windowTitle(), "modified.dat*");
+    run.messages.Answer(IDCANCEL);
+    EXPECT_TRUE(run.frame()->SendCommand(ID_FILE_CLOSE));
+    EXPECT_EQ(run.messages.texts(), (std::vector<std::wstring>{L"Save changes to modified.dat?"}));
+    EXPECT_EQ(run.messages.beeps(), (std::vector<unsigned>{MB_ICONEXCLAMATION}));
+    EXPECT_EQ(run.frame()->GetChildFrames().size(), 1u);
+    // Closing the frame asks too; Cancel keeps everything.
+    run.messages.Answer(IDCANCEL);
+    EXPECT_FALSE(run.frame()->close());
+    EXPECT_TRUE(run.frame()->isVisible());
+    run.messages.Answer(IDNO);
+    child->close();
+    kvtest::Settle();
+    EXPECT_TRUE(run.frame()->GetChildFrames().empty());
+    EXPECT_TRUE(run.app->GetTemplates()[0]->GetDocuments().empty());
+    EXPECT_EQ(run.MenuTitles(), (QStringList{"&File", "&View", "&Help"}));
+}
+
+TEST_F(App, NewWindowIsASecondViewWithItsOwnSortAndSelection) {
+    AppRun run({Archive("twice.dat")});
+    ASSERT_TRUE(run.started);
+    EXPECT_TRUE(run.frame()->SendCommand(ID_WINDOW_NEW));
+    kvtest::Settle();
+    auto children = run.frame()->GetChildFrames();
+    ASSERT_EQ(children.size(), 2u);
+    EXPECT_EQ(children[0]->windowTitle(), "twice.dat:1");
+    EXPECT_EQ(children[1]->windowTitle(), "twice.dat:2");
+    CDATView* first = ListOf(children[0]);
+    CDATView* second = ListOf(children[1]);
+    ASSERT_TRUE(first && second);
+    second->OnHeaderItemClick(0);  // descending, in the second window only
+    EXPECT_EQ(second->GetItemData(0), 2);
+    EXPECT_EQ(first->GetItemData(0), 0);
+    first->SetItemSelected(0, true);
+    EXPECT_EQ(second->GetSelectedCount(), 0);
+    // A hint reaches both lists.
+    auto* doc = dynamic_cast<CDATDoc*>(first->GetDocument());
+    doc->m_pModels[0].szStatus[5] = L'T';
+    doc->UpdateAllViews(nullptr, 0, HINT_MODEL_CHANGES);
+    EXPECT_EQ(first->GetItemText(0, 6)[5], QChar('T'));
+    EXPECT_EQ(second->GetItemText(2, 6)[5], QChar('T'));
+    // Closing one window keeps the document; the other loses its number.
+    children[1]->close();
+    kvtest::Settle();
+    EXPECT_EQ(children[0]->windowTitle(), "twice.dat");
+}
+
+TEST_F(App, ARightClickOpensTheEditContextMenu) {
+    AppRun run({Archive("context.dat")});
+    ASSERT_TRUE(run.started);
+    CDATView* list = ListOf(run.frame()->MDIGetActive());
+    ASSERT_TRUE(list);
+    QRect row = list->visualRect(list->model()->index(1, 2));
+    QTest::mouseClick(list->viewport(), Qt::RightButton, {}, row.center());
+    kvtest::Settle();
+    QMenu* menu = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->objectName() == "ContextMenu119" && w->isVisible()) menu = static_cast<QMenu*>(w);
+    ASSERT_TRUE(menu);
+    QStringList texts;
+    for (QAction* a : menu->actions()) texts << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    QStringList expected = kEditMenu;
+    expected[2] = "Re-&Orientate\tAlt+O";
+    EXPECT_EQ(texts, expected);
+    for (QAction* a : menu->actions()) {
+        if (a->isSeparator()) continue;
+        EXPECT_FALSE(a->isEnabled()) << a->text().toStdString();
+    }
+    menu->close();
+    kvtest::Settle();
+}
+
+TEST_F(App, TheToolbarsCarryTheirButtonsPromptsAndTips) {
+    AppRun run;
+    ASSERT_TRUE(run.started);
+    auto buttons = [](CMFCToolBar* t) {
+        std::vector<unsigned> out;
+        for (const auto& b : t->GetButtons()) out.push_back(b.command);
+        return out;
+    };
+    CMFCToolBar* standard = run.frame()->m_toolBar;
+    EXPECT_EQ(standard->windowTitle(), "Standard");
+    EXPECT_EQ(standard->GetBitmapID(), unsigned(IDR_MAINFRAME_256));
+    EXPECT_EQ(buttons(standard),
+              (std::vector<unsigned>{ID_FILE_OPEN, ID_FILE_SAVE, 0, ID_EDIT_COPY, 0, ID_EDIT_FLIPMODELS, ID_EDIT_MOVEMODELS,
+                                     ID_EDIT_REORIENT, ID_EDIT_ROTATEMODELS, ID_EDIT_MEASUREMODEL, ID_EDIT_SCALEMODELS,
+                                     ID_EDIT_MERGEMODELS, ID_EDIT_SETTRANSPARENCY, ID_EDIT_REPLACETEXTURE, 0, ID_APP_ABOUT,
+                                     ID_CONTEXT_HELP}));
+    EXPECT_TRUE(standard->HasCustomizeButton());
+    QAction* flip = run.frame()->GetCommandAction(ID_EDIT_FLIPMODELS);
+    EXPECT_EQ(flip->statusTip(), "Flip or Mirror the selected model(s)");
+    EXPECT_EQ(flip->toolTip(), "Flip");
+    EXPECT_FALSE(flip->icon().isNull());
+    EXPECT_EQ(run.frame()->GetCommandAction(ID_FILE_OPEN)->statusTip(), "Open an existing document");
+    run.End();
+
+    // The sixteen-colour set has no Measure and no Merge.
+    auto app = std::make_unique<CKorvaneApp>();
+    app->m_bHiColorToolbar = false;
+    app->m_args = QStringList{"korvane"};
+    ASSERT_TRUE(app->InitInstance());
+    CMFCToolBar* old = static_cast<CMainFrame*>(app->m_pMainWnd)->m_toolBar;
+    EXPECT_EQ(old->GetBitmapID(), unsigned(IDR_MAINFRAME));
+    EXPECT_EQ(buttons(old), (std::vector<unsigned>{ID_FILE_OPEN, ID_FILE_SAVE, 0, ID_EDIT_COPY, 0, ID_EDIT_FLIPMODELS,
+                                                   ID_EDIT_MOVEMODELS, ID_EDIT_REORIENT, ID_EDIT_ROTATEMODELS,
+                                                   ID_EDIT_SCALEMODELS, ID_EDIT_SETTRANSPARENCY, ID_EDIT_REPLACETEXTURE, 0,
+                                                   ID_APP_ABOUT, ID_CONTEXT_HELP}));
+    app->m_pMainWnd->close();
+    app.reset();
+}
+
+TEST_F(App, TheAboutBoxShowsTheVersion) {
+    AppRun run;
+    ASSERT_TRUE(run.started);
+    kvtest::ModalScript script;
+    QStringList texts;
+    script.Then([&](QDialog& d) {
+        for (QLabel* l : d.findChildren<QLabel*>()) texts << l->text();
+        return QDialog::Accepted;
+    });
+    EXPECT_TRUE(run.frame()->SendCommand(ID_APP_ABOUT));
+    ASSERT_EQ(script.titles().size(), 1u);
+    EXPECT_EQ(script.titles()[0], "About Korvane");
+    EXPECT_TRUE(texts.contains("Korvane, Version 3.05"));
+}
+
+// Leaves a picture of the main window with an archive open in the build
+// folder, for anyone to look at: build-qt/tests/app/korvane_main_window.png.
+TEST_F(App, GrabsTheMainWindowWithAnArchive) {
+    std::vector<ModelSpec> models;
+    for (int i = 0; i < 12; ++i) models.push_back({0x1000u + i, 0x10000u * (i + 1), i % 4 == 1, "0a1b2c3d_Building_" + std::to_string(i) + "_UserModel_Z2S", i % 3 == 0});
+    QString path = kvtest::WriteArchive("Sample.SC4Model", models);
+    AppRun run({path});
+    ASSERT_TRUE(run.started);
+    run.frame()->resize(1000, 640);
+    CMDIChildWndEx* child = run.frame()->MDIGetActive();
+    child->showMaximized();
+    CDATView* list = ListOf(child);
+    list->SetItemSelected(1, true);
+    list->SetItemSelected(2, true);
+    auto* doc = dynamic_cast<CDATDoc*>(list->GetDocument());
+    doc->m_pModels[2].szStatus[1] = L'M';
+    doc->UpdateAllViews(nullptr, 2, HINT_MODEL_CHANGES);
+    kvtest::Settle();
+    QPixmap shot = run.frame()->grab();
+    QString out = QDir::current().filePath("korvane_main_window.png");
+    EXPECT_TRUE(shot.save(out));
+    EXPECT_TRUE(QFileInfo::exists(out));
+    std::printf("main window picture: %s\n", out.toLocal8Bit().constData());
+}
+
+}  // namespace
