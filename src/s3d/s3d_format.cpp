@@ -106,6 +106,24 @@ std::array<std::size_t, kTagCount> ScanTags(const std::uint8_t* data, std::size_
 // bytes outside the chunk's range. A count is checked against the bytes left
 // before anything is reserved for it; any failure refuses the whole image.
 
+// Records with fixed 255-byte text fields take up to ~90 times the bytes
+// they occupy in the image, so an honest-looking count of empty records could
+// still ask for gigabytes. These readers draw their records from one budget
+// per image: a generous multiple of the image's size, which no real model
+// comes near (its bulk is vertices and indices, held at about their size).
+class RecordBudget {
+public:
+    explicit RecordBudget(std::size_t imageSize) : m_left(imageSize * 16 + (std::size_t{1} << 20)) {}
+    bool Take(std::size_t count, std::size_t each) {
+        if (each && count > m_left / each) return false;
+        m_left -= count * each;
+        return true;
+    }
+
+private:
+    std::size_t m_left;
+};
+
 // Positions `r` after a block chunk's header and returns its block count;
 // false when the chunk cannot hold its header or the count cannot fit in what
 // is left at `minBlock` bytes per block.
@@ -213,10 +231,10 @@ bool ReadPrimChunk(_s3dprim_section& sec) {
     return true;
 }
 
-bool ReadMatsChunk(_s3dmats_section& sec) {
+bool ReadMatsChunk(_s3dmats_section& sec, RecordBudget& budget) {
     ByteReader r(sec.raw->data(), sec.raw->size());
     std::uint32_t count = 0;
-    if (!ReadBlockHeader(r, 16, count)) return false;
+    if (!ReadBlockHeader(r, 16, count) || !budget.Take(count, sizeof(_sd3mat_mat))) return false;
     sec.blockCount = count;
     sec.blocks.reserve(count);
     for (std::uint32_t b = 0; b < count; ++b) {
@@ -228,6 +246,7 @@ bool ReadMatsChunk(_s3dmats_section& sec) {
         mat.matByte = r.u8();
         mat.textureCount = r.u8();
         if (!r.ok() || mat.textureCount > r.remaining() / 13) return false;
+        if (!budget.Take(mat.textureCount, sizeof(_s3dmat_texture))) return false;
         mat.textures.resize(mat.textureCount);
         for (_s3dmat_texture& t : mat.textures) {
             t.textureId = r.u32();
@@ -241,7 +260,7 @@ bool ReadMatsChunk(_s3dmats_section& sec) {
     return r.ok();
 }
 
-bool ReadAnimChunk(_s3danim_section& sec) {
+bool ReadAnimChunk(_s3danim_section& sec, RecordBudget& budget) {
     ByteReader r(sec.raw->data(), sec.raw->size());
     if (sec.raw->size() < kAnimHeader || !r.seek(8)) return false;
     sec.frameCount = r.u16();
@@ -253,6 +272,7 @@ bool ReadAnimChunk(_s3danim_section& sec) {
     if (!r.ok()) return false;
     const std::size_t framesSize = static_cast<std::size_t>(sec.frameCount) * 8;
     if (sec.meshCount > r.remaining() / (2 + framesSize)) return false;
+    if (!budget.Take(sec.meshCount, sizeof(_s3danim_mesh) + framesSize)) return false;
     sec.meshes.reserve(sec.meshCount);
     for (std::uint16_t m = 0; m < sec.meshCount; ++m) {
         _s3danim_mesh& mesh = sec.meshes.emplace_back();
@@ -271,10 +291,10 @@ bool ReadAnimChunk(_s3danim_section& sec) {
     return r.ok();
 }
 
-bool ReadPropChunk(_s3dprop_section& sec) {
+bool ReadPropChunk(_s3dprop_section& sec, RecordBudget& budget) {
     ByteReader r(sec.raw->data(), sec.raw->size());
     std::uint32_t count = 0;
-    if (!ReadBlockHeader(r, 6, count)) return false;
+    if (!ReadBlockHeader(r, 6, count) || !budget.Take(count, sizeof(_s3dprop_block))) return false;
     sec.blockCount = count;
     sec.blocks.reserve(count);
     for (std::uint32_t b = 0; b < count; ++b) {
@@ -289,10 +309,10 @@ bool ReadPropChunk(_s3dprop_section& sec) {
     return r.ok();
 }
 
-bool ReadRegpChunk(_s3dregp_section& sec) {
+bool ReadRegpChunk(_s3dregp_section& sec, RecordBudget& budget) {
     ByteReader r(sec.raw->data(), sec.raw->size());
     std::uint32_t count = 0;
-    if (!ReadBlockHeader(r, 3, count)) return false;
+    if (!ReadBlockHeader(r, 3, count) || !budget.Take(count, sizeof(_s3dregp_block))) return false;
     sec.blockCount = count;
     sec.blocks.reserve(count);
     for (std::uint32_t b = 0; b < count; ++b) {
@@ -642,8 +662,9 @@ int ParseS3D(const std::uint8_t* data, std::size_t size, _s3d_model& model) {
         if (!h.ok()) return -1;
     }
 
-    if (!ReadVertChunk(m.vert, m) || !ReadIndxChunk(m.indx) || !ReadPrimChunk(m.prim) || !ReadMatsChunk(m.mats) ||
-        !ReadAnimChunk(m.anim) || !ReadPropChunk(m.prop) || !ReadRegpChunk(m.regp))
+    RecordBudget budget(size);
+    if (!ReadVertChunk(m.vert, m) || !ReadIndxChunk(m.indx) || !ReadPrimChunk(m.prim) || !ReadMatsChunk(m.mats, budget) ||
+        !ReadAnimChunk(m.anim, budget) || !ReadPropChunk(m.prop, budget) || !ReadRegpChunk(m.regp, budget))
         return -1;
 
     FreeRawChunks(model);
