@@ -69,4 +69,10 @@ bool CommitAndSetModified(CDATDoc& doc);
 bool RunEntryEdits(CDATView& view, MarkPosition position, int nInternalError,
                    const std::function<bool(int nRow, int nView)>& edit);
 
+// Whether the clipboard can be opened now; the selection-list commands ask
+// before each try and offer Retry while it says no. Always yes unless a test
+// installs another answer. Returns the hook it replaces.
+using ClipboardOpenHook = std::function<bool()>;
+ClipboardOpenHook SetClipboardOpenHook(ClipboardOpenHook hook);
+
 }  // namespace kv

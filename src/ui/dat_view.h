@@ -120,6 +120,17 @@ public:
     // message map from its own source file. ---
     // selection lists, command driver, update handlers:
     void MapDriverCommands();
+    // Enabled when the archive has models and at least one row is selected.
+    void OnUpdateNeedSelection(CCmdUI* pCmdUI);
+    // As OnUpdateNeedSelection, and every selected model has 1 view.
+    void OnUpdateNeed1ZRSelection(CCmdUI* pCmdUI);
+    // As OnUpdateNeedSelection, and every selected model has 20 views.
+    void OnUpdateNeed20ZRSelection(CCmdUI* pCmdUI);
+    void OnUpdateEditSelectAll(CCmdUI* pCmdUI);
+    void OnEditSelectAll();
+    void OnEditCopySelectionList();
+    void OnUpdateEditSelectClipboardList(CCmdUI* pCmdUI);
+    void OnEditSelectClipboardList();
     // (end of driver commands)
     // measure, scale, move, rotate, flip, re-orient:
     void MapGeometryCommands();

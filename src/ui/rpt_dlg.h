@@ -8,6 +8,8 @@
 
 #include "platform/qt/dialog.h"
 
+class CDATDoc;
+
 // System icons the dialog shows (resource numbers of the standard icons).
 enum : int { IDI_HAND = 32513, IDI_EXCLAMATION = 32515, IDI_ASTERISK = 32516 };
 
@@ -42,3 +44,7 @@ void SetRptOutcome(CRptDlg& dlg, bool bChanged, bool bUnchanged, const std::wstr
 // title without trailing "*", then a row of "-" as long as that line, each
 // ending in "\r\n".
 std::wstring ReportHeading(const std::wstring& heading, const CDATDoc& doc);
+
+// Runs the filled dialog modally; when it closes with OK and the box ticked,
+// opens a report window on `doc` showing `report`. Returns the dialog's result.
+int ShowResultAndReport(CRptDlg& dlg, CDATDoc& doc, const std::wstring& report);
