@@ -11,6 +11,7 @@
 
 namespace kv {
 void RegisterKorvaneArtwork();  // artwork.cpp
+void RegisterMaterialDialogs();  // dialogs_material.cpp
 }
 
 namespace {
@@ -172,6 +173,7 @@ void RegisterKorvaneResources() {
         RegisterToolbars();
         RegisterAboutBox();
         RegisterKorvaneArtwork();
+        RegisterMaterialDialogs();
         return true;
     }();
     (void)done;

@@ -137,6 +137,9 @@ public:
     // (end of geometry commands)
     // merge, transparency, texture replacement:
     void MapMaterialCommands();
+    void OnEditMergeModels();
+    void OnEditSetTransparency();
+    void OnEditReplaceTexture();
     // (end of material commands)
 
 protected:
