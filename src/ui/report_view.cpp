@@ -28,13 +28,15 @@ void CS3DReportView::OnInitialUpdate() {
     setFont(ReportFont());
 }
 
-bool OpenReportWindow(CDATDoc& doc, const std::wstring& text) {
-    if (!g_pReportTemplate) return false;
+CS3DReportView* OpenReportWindow(CDATDoc& doc, const std::wstring& text) {
+    if (!g_pReportTemplate) return nullptr;
     CMDIChildWndEx* frame = g_pReportTemplate->CreateNewFrame(&doc, nullptr);
-    if (!frame) return false;
-    // The text goes to the new window's own view, even when an older report
-    // window of the document is still empty.
-    if (auto* view = dynamic_cast<CS3DReportView*>(frame->GetActiveView())) view->SetWindowText(text);
+    if (!frame) return nullptr;
+    // The text goes to the new window's own view. Looking for the document's
+    // first empty report view instead would fill an empty window made with
+    // New Window from an older report, and leave the new one blank.
+    auto* view = dynamic_cast<CS3DReportView*>(frame->GetActiveView());
+    if (view) view->SetWindowText(text);
     g_pReportTemplate->InitialUpdateFrame(frame, &doc, true);
-    return true;
+    return view;
 }

@@ -24,6 +24,7 @@ public:
     void OnInitialUpdate() override;
 };
 
-// Opens a new report window on `doc` showing `text`; false when no window
-// could be made.
-bool OpenReportWindow(CDATDoc& doc, const std::wstring& text);
+// Opens a new report window on `doc` through g_pReportTemplate, showing
+// `text`; its view, or null when no window could be made (nothing is shown
+// then, and no message: the command has already committed).
+CS3DReportView* OpenReportWindow(CDATDoc& doc, const std::wstring& text);
