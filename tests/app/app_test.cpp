@@ -100,10 +100,13 @@ TEST_F(App, AStartWithAPathOpensItInAnArchiveWindow) {
     EXPECT_TRUE(file[5].startsWith("&1 ") && file[5].endsWith("start.SC4Model"));
     EXPECT_EQ(file.mid(6), (QStringList{"-", "E&xit"}));
     EXPECT_EQ(run.Entries(run.Menu("&Edit")), kEditMenu);
-    // No Edit command has a handler yet: all of them are disabled.
+    // Each entry shows the state its command's update handler gives it.
     for (QAction* a : run.Menu("&Edit")->actions()) {
         if (a->isSeparator()) continue;
-        EXPECT_FALSE(a->isEnabled()) << a->text().toStdString();
+        unsigned id = a->property("kvCommand").toUInt();
+        CCmdUI ui(id);
+        bool known = run.frame()->RouteCommand(id, &ui);
+        EXPECT_EQ(a->isEnabled(), known && ui.m_bEnabled) << a->text().toStdString();
     }
     QStringList window = run.Entries(run.Menu("&Window"));
     EXPECT_EQ(window, (QStringList{"&New Window", "&Cascade", "&Tile", "&Arrange Icons", "-", "&1 start.SC4Model",
@@ -328,9 +331,14 @@ TEST_F(App, ARightClickOpensTheEditContextMenu) {
     QStringList expected = kEditMenu;
     expected[2] = "Re-&Orientate\tAlt+O";
     EXPECT_EQ(texts, expected);
+    // The click selected its row; the view's update handlers decide the entries.
+    EXPECT_TRUE(list->IsItemSelected(1));
     for (QAction* a : menu->actions()) {
         if (a->isSeparator()) continue;
-        EXPECT_FALSE(a->isEnabled()) << a->text().toStdString();
+        unsigned id = a->property("kvCommand").toUInt();
+        CCmdUI ui(id);
+        bool known = list->OnCmdMsg(id, &ui);
+        EXPECT_EQ(a->isEnabled(), known && ui.m_bEnabled) << a->text().toStdString();
     }
     menu->close();
     kvtest::Settle();

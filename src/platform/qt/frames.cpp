@@ -842,9 +842,10 @@ bool CMDIFrameWndEx::IsKnownCommand(unsigned id) const {
     return it != m_actions.end() && it->second && !it->second->text().isEmpty();
 }
 
-std::vector<std::pair<unsigned, QString>> CMDIFrameWndEx::GetCommandList() const {
-    // Every command of every menu that the frame has built, in menu order,
-    // each once, named as its menu names it.
+std::vector<std::pair<unsigned, QString>> CMDIFrameWndEx::GetCommandList() {
+    // Every command of the frame's menus and of every template's menus, in
+    // menu order, then those only the toolbars have; each once, named as its
+    // menu (or its tooltip) names it.
     std::vector<std::pair<unsigned, QString>> out;
     std::set<unsigned> seen;
     std::function<void(const kv::MenuItem&)> walk = [&](const kv::MenuItem& item) {
@@ -857,9 +858,22 @@ std::vector<std::pair<unsigned, QString>> CMDIFrameWndEx::GetCommandList() const
             return;
         out.push_back({item.id, PlainCommandText(Q(item.text))});
     };
-    for (const auto& [id, menus] : m_menus)
-        if (const kv::MenuResource* res = kv::FindMenu(id))
+    std::vector<unsigned> menus = {m_nIDResource};
+    if (CWinAppEx* app = AfxGetApp())
+        for (const auto& t : app->GetTemplates()) menus.push_back(t->GetResourceID());
+    for (unsigned id : menus)
+        if (const kv::MenuResource* res = kv::FindMenu(id)) {
+            GetMenus(id);
             for (const auto& p : res->popups) walk(p);
+        }
+    for (CMFCToolBar* t : GetToolbars()) {
+        if (t->IsUserDefined()) continue;
+        for (const auto& b : t->GetButtons())
+            if (b.command && seen.insert(b.command).second) {
+                QAction* a = GetCommandAction(b.command);
+                out.push_back({b.command, a->toolTip().isEmpty() ? a->iconText() : a->toolTip()});
+            }
+    }
     return out;
 }
 

@@ -184,7 +184,7 @@ public:
     QDialog* GetCustomizeDialog() const { return m_pCustomizeDlg; }
 
     // The commands the customisation dialog offers: id and name.
-    std::vector<std::pair<unsigned, QString>> GetCommandList() const;
+    std::vector<std::pair<unsigned, QString>> GetCommandList();
     bool IsKnownCommand(unsigned id) const;
 
     // Workspace state, under the application's settings.
