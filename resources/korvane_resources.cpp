@@ -11,6 +11,7 @@
 
 namespace kv {
 void RegisterKorvaneArtwork();  // artwork.cpp
+void RegisterGeometryDialogs();  // dialogs_geometry.cpp
 void RegisterMaterialDialogs();  // dialogs_material.cpp
 }
 
@@ -173,6 +174,7 @@ void RegisterKorvaneResources() {
         RegisterToolbars();
         RegisterAboutBox();
         RegisterKorvaneArtwork();
+        RegisterGeometryDialogs();
         RegisterMaterialDialogs();
         return true;
     }();

@@ -134,6 +134,14 @@ public:
     // (end of driver commands)
     // measure, scale, move, rotate, flip, re-orient:
     void MapGeometryCommands();
+    // Enabled when the archive has models and exactly one row is selected.
+    void OnUpdateEditMeasureModel(CCmdUI* pCmdUI);
+    void OnEditMeasureModel();
+    void OnEditScaleModels();
+    void OnEditMoveModels();
+    void OnEditRotateModels();
+    void OnEditFlipModels();
+    void OnEditReorient();
     // (end of geometry commands)
     // merge, transparency, texture replacement:
     void MapMaterialCommands();
