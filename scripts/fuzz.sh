@@ -26,6 +26,7 @@ targets=(
   "qfs_roundtrip 140000 -"
   "s3d_roundtrip 65536 fuzz/s3d.dict"
   "archive_load 65536 fuzz/archive.dict"
+  "selection_list 4096 -"
 )
 [ -x "$out/fuzz_id_mask" ] && targets+=("id_mask 64 -")
 

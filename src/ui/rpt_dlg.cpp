@@ -20,7 +20,7 @@ unsigned RptTemplate() {
         t.cx = 259;
         t.cy = 67;
         t.controls = {
-            {kv::Ctl::Icon, IDC_RPT_ICON, L"", 7, 7, 20, 20},
+            {kv::Ctl::Icon, IDC_RPT_ICON, L"", 7, 7, 20, 20, kv::CS_REALSIZE},  // filled with a system icon
             {kv::Ctl::Static, IDC_RPT_MESSAGE, L"Static", 40, 14, 212, 16},
             {kv::Ctl::DefPushButton, IDOK, L"OK", 104, 46, 50, 14, kv::CS_TABSTOP},
             {kv::Ctl::AutoCheck, IDC_RPT_DISPLAY, L"Display &Report", 40, 34, 82, 10, kv::CS_TABSTOP},
@@ -68,8 +68,10 @@ bool CRptDlg::OnInitDialog() {
     }
     if (auto* icon = GetDlgItemAs<QLabel>(IDC_RPT_ICON)) {
         if (pixmap != QStyle::SP_CustomBase) {
+            // A static icon takes the icon's own size, 32 by 32.
             QStyle* style = GetWindow() ? GetWindow()->style() : QApplication::style();
-            icon->setPixmap(style->standardIcon(pixmap).pixmap(icon->size()));
+            icon->resize(32, 32);
+            icon->setPixmap(style->standardIcon(pixmap).pixmap(32, 32));
         } else {
             icon->clear();
         }
