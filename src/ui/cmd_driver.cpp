@@ -134,7 +134,10 @@ void CDATView::OnEditSelectClipboardList() {
         AfxMessageBox(L"The Clipbpard does not contain data in text format!");
         return;
     }
-    const QString text = data->text();
+    // The clipboard's text ends at its first zero character, as the
+    // programs that put it there meant it to.
+    QString text = data->text();
+    if (qsizetype nul = text.indexOf(QChar(u'\0')); nul >= 0) text.truncate(nul);
     const kv::SelectionListText list =
         kv::ParseSelectionList(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
                                                    static_cast<std::size_t>(text.size())));

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <QApplication>
@@ -25,6 +26,7 @@
 namespace {
 
 using kvtest::ModelSpec;
+using namespace std::literals;
 
 const wchar_t* const kInvalid = L"The Clipboard content is invalid or not properly formatted!";
 const wchar_t* const kNoneFound = L"None of the items in the Clipboard list was found in this archive!";
@@ -218,7 +220,7 @@ TEST(SelectionLists, CopyThenSelectInAnotherWindowSelectsTheSameModels) {
 
 TEST(SelectionLists, SelectReadsTheClipboardAndReportsWhatItCouldNotUse) {
     struct Case {
-        const char* text;
+        std::string_view text;
         std::vector<std::intptr_t> selected;  // model indices, in table order
         const wchar_t* message;               // null: no message
     };
@@ -234,13 +236,14 @@ TEST(SelectionLists, SelectReadsTheClipboardAndReportsWhatItCouldNotUse) {
         {"0x5ad0e817 0x2000 0x20010", {}, kNoneFound},  // a view of the set, not its base
         {"0x5ad0e817 0x1000 0x10000 0x5ad0e817 0x9999 0x10000", {0}, kSomeNotFound},
         {"Hello, world", {}, kInvalid},
+        {"0x5ad0e817 0x1000 0x10000\0 garbage"sv, {0}, nullptr},  // the text ends at its zero
     };
     for (const Case& c : cases) {
         kvtest::MessageRecorder messages;
         ListWindow w(kModels);
         ASSERT_TRUE(w.doc);
         w.SelectModels({1, 2});  // cleared first, whatever the text says
-        SetClipboard(QString::fromUtf8(c.text));
+        SetClipboard(QString::fromUtf8(c.text.data(), static_cast<qsizetype>(c.text.size())));
         w.Run(ID_EDIT_SELECTCLIPBOARDLIST);
         EXPECT_EQ(w.Selected(), c.selected) << c.text;
         std::vector<std::wstring> expected;
