@@ -85,8 +85,9 @@ bool CRTextureDialog::OnInitDialog() {
     auto* replace = GetDlgItemAs<QLineEdit>(IDC_RTEX_REPLACE);
     if (find && replace) {
         const QRect fmt = FormattingRect(find);
-        // One pixel more for the caret after the last character.
-        const QSize size(text.width() + find->width() - fmt.width() + 1, text.height() + find->height() - fmt.height());
+        // Two pixels more, so that the caret after the last character does
+        // not cover it.
+        const QSize size(text.width() + find->width() - fmt.width() + 2, text.height() + find->height() - fmt.height());
         find->resize(size);
         replace->resize(size);
         find->setFont(font);
