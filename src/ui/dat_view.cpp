@@ -7,6 +7,7 @@
 #include <QCollator>
 #include <QHeaderView>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QLocale>
 #include <QMenu>
 #include <QMouseEvent>
@@ -500,6 +501,16 @@ QMenu* CDATView::OnRClick(QPoint pos) {
 void CDATView::mouseReleaseEvent(QMouseEvent* event) {
     QTreeView::mouseReleaseEvent(event);
     if (event->button() == Qt::RightButton) OnRClick(event->position().toPoint());
+}
+
+void CDATView::keyPressEvent(QKeyEvent* event) {
+    // Select All and Copy are the accelerators' commands; when the command is
+    // disabled the keys do nothing here, as the list control never took them.
+    if (event->matches(QKeySequence::SelectAll) || event->matches(QKeySequence::Copy)) {
+        event->accept();
+        return;
+    }
+    QTreeView::keyPressEvent(event);
 }
 
 bool CDATView::viewportEvent(QEvent* event) {

@@ -153,6 +153,7 @@ public:
 protected:
     bool viewportEvent(QEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void SortByCurrentColumn();

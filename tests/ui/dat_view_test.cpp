@@ -234,6 +234,9 @@ TEST(DatView, AnArchiveWithoutModelsShowsOneLineUnderAHiddenHeader) {
     EXPECT_EQ(view->model()->columnCount(), 1);
     EXPECT_EQ(view->model()->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), "---");
     EXPECT_GE(view->GetColumnWidth(0), QFontMetrics(view->font()).horizontalAdvance(view->GetItemText(0, 0)));
+    // The keys of Select All and Copy do nothing by themselves.
+    QTest::keyClick(view.get(), Qt::Key_A, Qt::ControlModifier);
+    EXPECT_FALSE(view->IsItemSelected(0));
     // Nothing to sort, no hint to apply (there is no model 0), no tip.
     view->OnHeaderItemClick(0);
     doc->UpdateAllViews(nullptr, 0, HINT_MODEL_CHANGES);
