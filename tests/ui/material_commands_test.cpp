@@ -10,7 +10,6 @@
 #include <QComboBox>
 #include <QFontInfo>
 #include <QFontMetrics>
-#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -40,7 +39,6 @@ namespace {
 
 using kvtest::S3DMaterial;
 
-const std::wstring kDash(1, L'\u2013');
 const std::wstring kUnmarked(7, L'\u2013');
 // The marks of a model changed only at `position`.
 std::wstring MarkedAt(int position, wchar_t letter) {
