@@ -26,18 +26,10 @@ using kv::CS_VSCROLL;
 constexpr unsigned kReadOnlyEdit = CS_READONLY | CS_BORDER | CS_AUTOHSCROLL | CS_TABSTOP;
 constexpr unsigned kEdit = CS_BORDER | CS_AUTOHSCROLL | CS_TABSTOP;
 
-kv::DialogTemplate Dialog(unsigned id, const wchar_t* caption, int cx, int cy, std::vector<kv::ControlTemplate> controls) {
-    kv::DialogTemplate t;
-    t.id = id;
-    t.caption = caption;
-    t.cx = cx;
-    t.cy = cy;
-    t.controls = std::move(controls);
-    return t;
-}
+using kv::MakeDialog;
 
 kv::DialogTemplate MeasureDialog() {
-    return Dialog(IDD_MEASURE, L"Model Dimensions", 229, 242,
+    return MakeDialog(IDD_MEASURE, L"Model Dimensions", 229, 242,
                   {
                       {Ctl::PushButton, IDCANCEL, L"Close", 172, 221, 50, 14, CS_TABSTOP},
                       {Ctl::GroupBox, IDC_STATIC, L"Dimensions", 7, 7, 215, 104},
@@ -69,7 +61,7 @@ kv::DialogTemplate MeasureDialog() {
 }
 
 kv::DialogTemplate ScaleDialog() {
-    return Dialog(IDD_SCALEPERC, L"Scaling Parmeters", 266, 249,
+    return MakeDialog(IDD_SCALEPERC, L"Scaling Parmeters", 266, 249,
                   {
                       {Ctl::GroupBox, IDC_STATIC, L"&Scale what", 7, 7, 252, 40, CS_GROUP},
                       {Ctl::DropList, IDC_SCALE_WHAT, L"", 23, 22, 162, 30, CS_VSCROLL | CS_TABSTOP,
@@ -97,7 +89,7 @@ kv::DialogTemplate ScaleDialog() {
 }
 
 kv::DialogTemplate MoveDialog() {
-    return Dialog(
+    return MakeDialog(
         IDD_MOVEOFFSET, L"Coordinates' Offsets", 244, 236,
         {
             {Ctl::Static, IDC_STATIC, L"&X - Axis", 20, 88, 25, 8},
@@ -125,7 +117,7 @@ kv::DialogTemplate MoveDialog() {
 // The two turning dialogs share their direction and quarter-turn groups; the
 // rotation adds a free angle below the quarter turns.
 kv::DialogTemplate RotationDialog() {
-    return Dialog(IDD_ROTATION, L"Rotation Parameters", 186, 134,
+    return MakeDialog(IDD_ROTATION, L"Rotation Parameters", 186, 134,
                   {
                       {Ctl::GroupBox, IDC_STATIC, L"Direction", 7, 7, 80, 44, CS_GROUP},
                       {Ctl::AutoRadio, IDC_ROTATE_CLOCKWISE, L"&Clockwise", 15, 20, 66, 10, CS_GROUP | CS_TABSTOP},
@@ -143,7 +135,7 @@ kv::DialogTemplate RotationDialog() {
 }
 
 kv::DialogTemplate FlipDialog() {
-    return Dialog(IDD_FLIPMODEL, L"Flip/Mirror Options", 250, 173,
+    return MakeDialog(IDD_FLIPMODEL, L"Flip/Mirror Options", 250, 173,
                   {
                       {Ctl::GroupBox, IDC_STATIC, L"", 7, 7, 150, 36},
                       {Ctl::Icon, IDC_FLIP_FLIP_ICON, L"", 13, 14, 21, 20, CS_REALSIZE, {}, IDI_FLIP},
@@ -166,7 +158,7 @@ kv::DialogTemplate FlipDialog() {
 }
 
 kv::DialogTemplate ReorientDialog() {
-    return Dialog(IDD_REORIENT, L"Re-Orientation Parameters", 186, 93,
+    return MakeDialog(IDD_REORIENT, L"Re-Orientation Parameters", 186, 93,
                   {
                       {Ctl::GroupBox, IDC_STATIC, L"Direction", 7, 7, 80, 57, CS_GROUP},
                       {Ctl::AutoRadio, IDC_ROTATE_CLOCKWISE, L"&Clockwise", 15, 20, 66, 10, CS_GROUP | CS_TABSTOP},

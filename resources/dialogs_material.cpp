@@ -22,20 +22,12 @@ using kv::CS_VSCROLL;
 constexpr unsigned kEdit = CS_BORDER | CS_AUTOHSCROLL | CS_TABSTOP;
 constexpr unsigned kDropList = CS_VSCROLL | CS_TABSTOP;
 
-kv::DialogTemplate Dialog(unsigned id, const wchar_t* caption, int cx, int cy, std::vector<kv::ControlTemplate> controls) {
-    kv::DialogTemplate t;
-    t.id = id;
-    t.caption = caption;
-    t.cx = cx;
-    t.cy = cy;
-    t.controls = std::move(controls);
-    return t;
-}
+using kv::MakeDialog;
 
 // The open archives above, the models of the one picked below; the tip at
 // the foot is rewritten when the dialog opens.
 kv::DialogTemplate MergeDialog() {
-    return Dialog(IDD_MERGE, L"Merge Models", 340, 270,
+    return MakeDialog(IDD_MERGE, L"Merge Models", 340, 270,
                   {
                       {Ctl::DefPushButton, IDOK, L"OK", 226, 249, 50, 14, CS_GROUP | CS_TABSTOP},
                       {Ctl::PushButton, IDCANCEL, L"Cancel", 283, 249, 50, 14, CS_TABSTOP},
@@ -61,7 +53,7 @@ kv::ControlTemplate SettingList(int id, int x, int y) {
 }
 
 kv::DialogTemplate TransparencyDialog() {
-    return Dialog(IDD_TRANSPARENCY, L"Transparency Settings", 198, 311,
+    return MakeDialog(IDD_TRANSPARENCY, L"Transparency Settings", 198, 311,
                   {
                       {Ctl::GroupBox, IDC_STATIC, L"Transparency Settings for 20-Z/R models", 7, 7, 184, 179},
                       {Ctl::Static, IDC_STATIC, L"Zoom Level &1 - Instance IDs 0x-----0-- (LOD3)", 20, 22, 148, 8},
@@ -85,7 +77,7 @@ kv::DialogTemplate TransparencyDialog() {
 }
 
 kv::DialogTemplate TextureDialog() {
-    return Dialog(IDD_RTEXTURE, L"Texture Replace Parameters", 199, 213,
+    return MakeDialog(IDD_RTEXTURE, L"Texture Replace Parameters", 199, 213,
                   {
                       {Ctl::GroupBox, IDC_STATIC, L"&Find what", 7, 7, 185, 84},
                       {Ctl::Edit, IDC_RTEX_FIND, L"", 14, 40, 60, 14, kEdit},

@@ -105,17 +105,8 @@ void CDATView::OnEditRotateModels() {
     if (dlg.DoModal() != IDOK) return;
     CDATDoc* doc = GetDocument();
     if (!doc) return;
-    const bool completed = kv::ForEachSelectedModel(*this, [&](int m) {
-        const _dat_model& model = doc->m_pModels[static_cast<std::size_t>(m)];
-        if (model.nViews != 1) {
-            kv::ShowInternalError(kRotateNotSingleView);
-            return false;
-        }
-        if (!doc->RotateModel(model.nRow, dlg.m_nTurns, dlg.m_dAngle)) return false;
-        kv::MarkModel(*doc, m, kv::kMarkRotate);
-        return true;
-    });
-    if (completed) kv::CommitAndSetModified(*doc);
+    kv::RunSingleViewEdits(*this, kv::kMarkRotate, kRotateNotSingleView,
+                           [&](int nRow) { return doc->RotateModel(nRow, dlg.m_nTurns, dlg.m_dAngle); });
 }
 
 void CDATView::OnEditFlipModels() {
@@ -123,17 +114,9 @@ void CDATView::OnEditFlipModels() {
     if (dlg.DoModal() != IDOK) return;
     CDATDoc* doc = GetDocument();
     if (!doc) return;
-    const bool completed = kv::ForEachSelectedModel(*this, [&](int m) {
-        const _dat_model& model = doc->m_pModels[static_cast<std::size_t>(m)];
-        if (model.nViews != 1) {
-            kv::ShowInternalError(kFlipNotSingleView);
-            return false;
-        }
-        if (!doc->FlipModel(model.nRow, dlg.m_nMode, dlg.m_bReverseTriangles != 0)) return false;
-        kv::MarkModel(*doc, m, kv::kMarkFlip);
-        return true;
+    kv::RunSingleViewEdits(*this, kv::kMarkFlip, kFlipNotSingleView, [&](int nRow) {
+        return doc->FlipModel(nRow, dlg.m_nMode, dlg.m_bReverseTriangles != 0);
     });
-    if (completed) kv::CommitAndSetModified(*doc);
 }
 
 void CDATView::OnEditReorient() {

@@ -91,4 +91,22 @@ bool RunEntryEdits(CDATView& view, MarkPosition position, int nInternalError,
     return CommitAndSetModified(*doc);
 }
 
+bool RunSingleViewEdits(CDATView& view, MarkPosition position, int nInternalError,
+                        const std::function<bool(int nRow)>& edit) {
+    CDATDoc* doc = view.GetDocument();
+    if (!doc) return false;
+    bool completed = ForEachSelectedModel(view, [&](int m) {
+        const _dat_model& model = doc->m_pModels[static_cast<std::size_t>(m)];
+        if (model.nViews != 1) {
+            ShowInternalError(nInternalError);
+            return false;
+        }
+        if (!edit(model.nRow)) return false;
+        MarkModel(*doc, m, position);
+        return true;
+    });
+    if (!completed) return false;
+    return CommitAndSetModified(*doc);
+}
+
 }  // namespace kv

@@ -69,6 +69,13 @@ bool CommitAndSetModified(CDATDoc& doc);
 bool RunEntryEdits(CDATView& view, MarkPosition position, int nInternalError,
                    const std::function<bool(int nRow, int nView)>& edit);
 
+// The shape of a command that works on single-view models only (Rotate,
+// Flip): a selected model of another kind shows internal error
+// `nInternalError` and ends the command; else as RunEntryEdits, with one
+// call of `edit` per model on its entry's index row.
+bool RunSingleViewEdits(CDATView& view, MarkPosition position, int nInternalError,
+                        const std::function<bool(int nRow)>& edit);
+
 // Whether the clipboard can be opened now; the selection-list commands ask
 // before each try and offer Retry while it says no. Always yes unless a test
 // installs another answer. Returns the hook it replaces.

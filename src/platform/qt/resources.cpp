@@ -20,6 +20,16 @@ namespace kv {
 void RegisterMenu(MenuResource menu) { Store<MenuResource>()[menu.id] = std::move(menu); }
 void RegisterAccelerators(AccelResource table) { Store<AccelResource>()[table.id] = std::move(table); }
 void RegisterToolbar(ToolbarResource toolbar) { Store<ToolbarResource>()[toolbar.id] = std::move(toolbar); }
+DialogTemplate MakeDialog(unsigned id, std::wstring caption, int cx, int cy, std::vector<ControlTemplate> controls) {
+    DialogTemplate t;
+    t.id = id;
+    t.caption = std::move(caption);
+    t.cx = cx;
+    t.cy = cy;
+    t.controls = std::move(controls);
+    return t;
+}
+
 void RegisterDialog(DialogTemplate dialog) { Store<DialogTemplate>()[dialog.id] = std::move(dialog); }
 
 const MenuResource* FindMenu(unsigned id) { return Find<MenuResource>(id); }

@@ -100,6 +100,9 @@ struct DialogTemplate {
     std::vector<ControlTemplate> controls;  // in tab order
 };
 
+// A dialog template in the dialog font.
+DialogTemplate MakeDialog(unsigned id, std::wstring caption, int cx, int cy, std::vector<ControlTemplate> controls);
+
 // The program registers its resources once; the frames and dialogs find them by id.
 void RegisterMenu(MenuResource menu);
 void RegisterAccelerators(AccelResource table);
