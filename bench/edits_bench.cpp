@@ -49,26 +49,12 @@ double Seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::d
 constexpr int kSets = 1000;
 constexpr std::size_t kVertices = 260;
 
-struct Corpus {
-    std::unique_ptr<CDATDoc> doc;
-    std::vector<int> rows;  // every view of every set, in command order
-    double vertices = 0;    // per entry, on average
-};
-
-Corpus& TheCorpus() {
-    static Corpus corpus = [] {
-        Corpus c;
+kvtest::SetCorpus& TheCorpus() {
+    static kvtest::SetCorpus corpus = [] {
         kvtest::BigArchiveShape shape;
         shape.sets = kSets;
         shape.vertices = kVertices;
-        kvtest::DbpfBuilder b = kvtest::BigArchive(shape, &c.vertices);
-        c.doc = kvtest::OpenArchive(b.Build(), "edits_bench.SC4Model");
-        if (!c.doc) return c;
-        for (const _dat_model& m : c.doc->m_pModels) {
-            if (m.nViews != 20) continue;
-            for (int v = 0; v < 20; ++v) c.rows.push_back(c.doc->FindViewRow(m.nRow, v));
-        }
-        return c;
+        return kvtest::OpenSetCorpus(shape, "edits_bench.SC4Model");
     }();
     return corpus;
 }
@@ -90,7 +76,7 @@ void BM_ScaleAndMove(benchmark::State& state) {
         std::cerr << kv::WideToUtf8(text) << "\n";
         return IDOK;
     });
-    Corpus& c = TheCorpus();
+    kvtest::SetCorpus& c = TheCorpus();
     if (!c.doc || c.rows.size() != static_cast<std::size_t>(kSets) * 20) {
         state.SkipWithError("the archive did not open as 1,000 sets");
         return;

@@ -7,6 +7,7 @@
 
 #include "archive/dbpf.h"
 #include "archive/model_table.h"
+#include "support/archive_fixture.h"
 
 namespace {
 std::atomic<std::size_t> g_allocations{0};
@@ -52,6 +53,17 @@ DbpfBuilder BigArchive(const BigArchiveShape& shape, double* averageVertices) {
     b.AddDir();
     if (averageVertices) *averageVertices = n ? static_cast<double>(vertices) / static_cast<double>(n) : 0;
     return b;
+}
+
+SetCorpus OpenSetCorpus(const BigArchiveShape& shape, const std::string& name) {
+    SetCorpus c;
+    c.doc = OpenArchive(BigArchive(shape, &c.vertices).Build(), name);
+    if (!c.doc) return c;
+    for (const _dat_model& m : c.doc->m_pModels) {
+        if (m.nViews != 20) continue;
+        for (int v = 0; v < 20; ++v) c.rows.push_back(c.doc->FindViewRow(m.nRow, v));
+    }
+    return c;
 }
 
 }  // namespace kvtest

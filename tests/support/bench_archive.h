@@ -4,6 +4,11 @@
 
 #include <cstddef>
 #include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "archive/dat_doc.h"
 
 #include "support/dbpf_builder.h"
 #include "support/s3d_builder.h"
@@ -20,6 +25,15 @@ struct BigArchiveShape {
 
 // `vertices` receives the average vertices per entry when given.
 DbpfBuilder BigArchive(const BigArchiveShape& shape, double* vertices = nullptr);
+
+// An opened BigArchive with the index row of every view of every set, in the
+// order a command visits them.
+struct SetCorpus {
+    std::unique_ptr<CDATDoc> doc;  // null when the archive did not open
+    std::vector<int> rows;
+    double vertices = 0;  // per entry, on average
+};
+SetCorpus OpenSetCorpus(const BigArchiveShape& shape, const std::string& name);
 
 // Heap allocations made by this process so far (every operator new counts).
 std::size_t AllocationCount();
