@@ -354,7 +354,12 @@ void CWinAppEx::EnableShellOpen() {
     QString base = g_shellNameOverride.isEmpty() ? QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName()
                                                   : g_shellNameOverride;
     // One socket per user: in the user's runtime folder when there is one.
-    QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    QString dir;
+#ifdef Q_OS_UNIX
+    if (qEnvironmentVariableIsSet("XDG_RUNTIME_DIR")) dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+#endif
+    // Without one, the user's name keeps two users' sockets apart.
+    if (dir.isEmpty()) base += QStringLiteral("-") + qEnvironmentVariable("USER", qEnvironmentVariable("USERNAME"));
     m_strShellName = dir.isEmpty() ? base : QDir(dir).filePath(base);
     auto* server = new QLocalServer(this);
     server->setSocketOptions(QLocalServer::UserAccessOption);
