@@ -110,6 +110,9 @@ public:
     // A compressed entry was stored in place with another uncompressed size,
     // so the DIR needs rewriting at the next commit.
     bool m_bDirStale = false;
+    // Entries stored since the archive was opened. A command that stops
+    // part-way compares it to tell whether it left the archive changed.
+    std::uint64_t m_nStores = 0;
 
 private:
     void GroupModels();

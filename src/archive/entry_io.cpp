@@ -97,6 +97,7 @@ bool CDATDoc::StoreModel(std::uint32_t row, std::unique_ptr<_s3d_model> model, b
         // place that changes it leaves the DIR to be rewritten at the commit.
         if (compressed && (at[6] != stored[6] || at[7] != stored[7] || at[8] != stored[8])) m_bDirStale = true;
         std::copy(stored.begin(), stored.end(), at);
+        ++m_nStores;
         return true;
     }
 
@@ -109,5 +110,6 @@ bool CDATDoc::StoreModel(std::uint32_t row, std::unique_ptr<_s3d_model> model, b
         return false;
     }
     SetIndexEntry(row, e);
+    ++m_nStores;
     return true;
 }

@@ -65,6 +65,7 @@ void CDATView::OnEditSetTransparency() {
     std::wstring report = ReportHeading(L"Transparency Settings Report for ", *doc);
     bool bAttempted = false, bAnyChanged = false;
     int bNoAction = 0;
+    const std::uint64_t stores = doc->m_nStores;
     const bool completed = kv::ForEachSelectedModel(*this, [&](int m) {
         const bool twenty = doc->m_pModels[static_cast<std::size_t>(m)].nViews == 20;
         // The setting that applies to view j: its zoom level's for a
@@ -87,7 +88,10 @@ void CDATView::OnEditSetTransparency() {
         if (bModelChanged) kv::MarkModel(*doc, m, kv::kMarkTransparency);
         return true;
     });
-    if (!completed) return;
+    if (!completed) {
+        kv::MarkModifiedIfStored(*doc, stores);
+        return;
+    }
 
     if (!bAttempted) {
         AfxMessageBox(settings[CTransparencyDlg::k1ZR] != CTransparencyDlg::kNoChange
@@ -120,6 +124,7 @@ void CDATView::OnEditReplaceTexture() {
     std::wstring report = ReportHeading(L"Texture Replacement Report for ", *doc);
     bool bProcessed = false, bAnyChanged = false;
     int bUnchanged = 0;
+    const std::uint64_t stores = doc->m_nStores;
     const bool completed = kv::ForEachSelectedModel(*this, [&](int m) {
         bool bModelChanged = false;
         const bool ok = kv::ForEachModelEntry(*doc, m, 2, [&](int nRow, int) {
@@ -133,7 +138,10 @@ void CDATView::OnEditReplaceTexture() {
         if (bModelChanged) kv::MarkModel(*doc, m, kv::kMarkTexture);
         return true;
     });
-    if (!completed) return;
+    if (!completed) {
+        kv::MarkModifiedIfStored(*doc, stores);
+        return;
+    }
 
     if (!bProcessed) {
         kv::ShowInternalError(8);

@@ -72,6 +72,10 @@ void MarkModel(CDATDoc& doc, int nModel, MarkPosition position) {
     doc.UpdateAllViews(nullptr, nModel, HINT_MODEL_CHANGES);
 }
 
+void MarkModifiedIfStored(CDATDoc& doc, std::uint64_t nStoresBefore) {
+    if (doc.m_nStores != nStoresBefore) doc.SetModifiedFlag(true);
+}
+
 bool CommitAndSetModified(CDATDoc& doc) {
     if (!doc.CommitReplacedEntries()) return false;
     doc.SetModifiedFlag(true);
@@ -82,12 +86,16 @@ bool RunEntryEdits(CDATView& view, MarkPosition position, int nInternalError,
                    const std::function<bool(int nRow, int nView)>& edit) {
     CDATDoc* doc = view.GetDocument();
     if (!doc) return false;
+    const std::uint64_t stores = doc->m_nStores;
     bool completed = ForEachSelectedModel(view, [&](int m) {
         if (!ForEachModelEntry(*doc, m, nInternalError, edit)) return false;
         MarkModel(*doc, m, position);
         return true;
     });
-    if (!completed) return false;
+    if (!completed) {
+        MarkModifiedIfStored(*doc, stores);
+        return false;
+    }
     return CommitAndSetModified(*doc);
 }
 
@@ -95,6 +103,7 @@ bool RunSingleViewEdits(CDATView& view, MarkPosition position, int nInternalErro
                         const std::function<bool(int nRow)>& edit) {
     CDATDoc* doc = view.GetDocument();
     if (!doc) return false;
+    const std::uint64_t stores = doc->m_nStores;
     bool completed = ForEachSelectedModel(view, [&](int m) {
         const _dat_model& model = doc->m_pModels[static_cast<std::size_t>(m)];
         if (model.nViews != 1) {
@@ -105,7 +114,10 @@ bool RunSingleViewEdits(CDATView& view, MarkPosition position, int nInternalErro
         MarkModel(*doc, m, position);
         return true;
     });
-    if (!completed) return false;
+    if (!completed) {
+        MarkModifiedIfStored(*doc, stores);
+        return false;
+    }
     return CommitAndSetModified(*doc);
 }
 

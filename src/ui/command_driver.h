@@ -13,6 +13,7 @@
 // Commands that depart from that shape build their own loop from the
 // smaller pieces below.
 
+#include <cstdint>
 #include <functional>
 
 class CDATDoc;
@@ -57,6 +58,11 @@ bool ForEachModelEntry(CDATDoc& doc, int nModel, int nInternalError,
 // HINT_MODEL_CHANGES for it to every view of the document.
 void MarkModel(CDATDoc& doc, int nModel, MarkPosition position);
 
+// For a command that stopped part-way: when it stored any entry since
+// nStoresBefore (CDATDoc::m_nStores), the archive has changed, and the
+// document is marked modified so that closing it asks before those are lost.
+void MarkModifiedIfStored(CDATDoc& doc, std::uint64_t nStoresBefore);
+
 // Commits the pending replacements and, when that succeeds, marks the
 // document modified. False when the commit failed (it has shown why).
 bool CommitAndSetModified(CDATDoc& doc);
@@ -65,7 +71,7 @@ bool CommitAndSetModified(CDATDoc& doc);
 // every entry of every selected model through `edit` (as ForEachModelEntry),
 // each model marked at `position` once all its entries succeeded, then
 // CommitAndSetModified. Returns false when the command ended early (nothing
-// committed, modified flag untouched) or the commit failed.
+// committed; modified only when something was stored) or the commit failed.
 bool RunEntryEdits(CDATView& view, MarkPosition position, int nInternalError,
                    const std::function<bool(int nRow, int nView)>& edit);
 

@@ -172,8 +172,10 @@ TEST(CommandDriver, AFailureEndsTheCommandBeforeTheCommit) {
     EXPECT_EQ(w.Marks(0), WithMark(kv::kMarkMove));
     for (int m : {1, 2, 3, 4}) EXPECT_EQ(w.Marks(m), kUnmarked) << m;
     EXPECT_EQ(w.spy.hints.size(), 1u);
-    EXPECT_FALSE(w.doc->IsModified());
+    // Model A and two views of B were stored: closing must ask before they go.
+    EXPECT_TRUE(w.doc->IsModified());
     EXPECT_TRUE(messages.boxes().empty());  // the edit has said why, not the driver
+    w.doc->SetModifiedFlag(false);
 
     // The next command that completes marks the document modified, though
     // every entry went back in place at its old size.
@@ -183,6 +185,15 @@ TEST(CommandDriver, AFailureEndsTheCommandBeforeTheCommit) {
     EXPECT_FALSE(w.doc->AnyPending());
     EXPECT_TRUE(w.doc->IsModified());
     EXPECT_EQ(w.Marks(2), WithMark(kv::kMarkScale));
+
+    // The single-view shape stops the same way after a model it has flipped.
+    w.doc->SetModifiedFlag(false);
+    messages.Clear();
+    w.Select({0, 1});
+    EXPECT_FALSE(kv::RunSingleViewEdits(*w.view, kv::kMarkFlip, 5,
+                                        [&](int row) { return w.doc->FlipModel(row, 0, false); }));
+    EXPECT_EQ(messages.texts(), std::vector<std::wstring>{L"Internal Error #5! This should never occur!!!"});
+    EXPECT_TRUE(w.doc->IsModified());
 }
 
 TEST(CommandDriver, AMissingViewIsTheCommandsInternalError) {

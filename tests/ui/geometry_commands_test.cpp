@@ -891,7 +891,8 @@ TEST_F(GeometryCommands, AnEntryThatFailsStopsTheCommandBeforeTheCommit) {
     EXPECT_EQ(Marks(kGroupSingle), MarkOnly(1));
     EXPECT_EQ(Marks(kGroupTwenty), std::wstring(7, kUnchangedMark));
     EXPECT_EQ(Marks(kGroupOther), std::wstring(7, kUnchangedMark));
-    EXPECT_FALSE(doc->IsModified());
+    // What was stored before the stop is in the archive: closing asks first.
+    EXPECT_TRUE(doc->IsModified());
     rec.Clear();
 
     // The next command that completes folds the stored entries in.
@@ -940,7 +941,7 @@ TEST_F(GeometryCommands, AViewMissingFromTheIndexIsAnInternalError) {
         EXPECT_EQ(rec.texts(), std::vector<std::wstring>{c.message});
         EXPECT_EQ(Marks(kGroupTwenty), std::wstring(7, kUnchangedMark));
         EXPECT_EQ(Points(SingleRow()), kPoints) << "the model after it is not reached";
-        EXPECT_FALSE(doc->IsModified());
+        EXPECT_TRUE(doc->IsModified()) << "views 0 to 6 were stored before the stop";
         TearDown();
     }
 }
