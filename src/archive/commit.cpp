@@ -26,8 +26,7 @@ bool CDATDoc::CommitReplacedEntries() {
     if (!AnyPending()) {
         if (m_bDirStale) {
             m_bDirStale = false;
-            m_bDirStale = false;
-    RebuildDirectory();
+            RebuildDirectory();
         }
         return true;
     }
@@ -92,7 +91,22 @@ bool CDATDoc::RebuildDirectory() {
     m_pIndex = kv::ByteReader::LoadU32(&m_pBuffer[_dbpf_header::kIndexOffsetAt]);
 
     const std::uint32_t count = IndexCount();
-    const _dbpf_index_entry dir = IndexEntry(static_cast<std::uint32_t>(m_nDirRow));
+    const auto dirRow = static_cast<std::uint32_t>(m_nDirRow);
+    const _dbpf_index_entry dir = IndexEntry(dirRow);
+    // A DIR whose bytes other entries share gets a place of its own (laid out
+    // by the next commit) before its records are rewritten, so that no other
+    // entry is written through it.
+    if (IsShared(dirRow) && !HasPending(dirRow)) {
+        try {
+            auto bytes = EntryBytes(dirRow);
+            m_ppReplaced.at(dirRow) = std::make_unique<std::vector<std::uint8_t>>(bytes.begin(), bytes.end());
+        } catch (const std::exception&) {
+            AfxMessageBox(L"Insufficient memory!!!");
+            return false;
+        }
+    }
+    std::uint8_t* records = HasPending(dirRow) ? m_ppReplaced[dirRow]->data() : m_pBuffer.data() + dir.offset;
+    const std::size_t room = HasPending(dirRow) ? m_ppReplaced[dirRow]->size() : dir.size;
     std::uint32_t written = 0;
     bool ok = true;
     for (std::uint32_t row = 0; row < count && ok; ++row) {
@@ -104,14 +118,13 @@ bool CDATDoc::RebuildDirectory() {
             ok = false;
             break;
         }
-        // The DIR's records live in the image; validation made room for
-        // m_nCompressed of them.
-        std::size_t at = static_cast<std::size_t>(dir.offset) + static_cast<std::size_t>(written) * kDirRecordSize;
-        if (at + kDirRecordSize > m_pBuffer.size()) {
+        // Validation made room for m_nCompressed records.
+        const std::size_t at = static_cast<std::size_t>(written) * kDirRecordSize;
+        if (at + kDirRecordSize > room) {
             ok = false;
             break;
         }
-        std::uint8_t* p = m_pBuffer.data() + at;
+        std::uint8_t* p = records + at;
         ByteWriter::StoreU32(p, e.type);
         ByteWriter::StoreU32(p + 4, e.group);
         ByteWriter::StoreU32(p + 8, e.instance);

@@ -1,5 +1,6 @@
 #include "archive/dat_doc.h"
 
+#include <algorithm>
 #include <new>
 
 #include "archive/model_table.h"
@@ -121,6 +122,7 @@ bool CDATDoc::ParseArchive(const std::wstring& name, int mode) {
         _dbpf_index_entry e = IndexEntry(row);
         if (static_cast<std::uint64_t>(e.offset) + e.size > m_nFileSize) return false;
     }
+    if (!FindSharedEntries(count)) return false;
 
     std::vector<ModelKey> keys;
     if (mode == 0) {
@@ -164,6 +166,42 @@ bool CDATDoc::ParseArchive(const std::wstring& name, int mode) {
         DeriveDisplayName(m);
         m.szStatus.fill(kUnchangedMark);
         m.szStatus[7] = 0;
+    }
+    return true;
+}
+
+bool CDATDoc::FindSharedEntries(std::uint32_t count) {
+    struct Range {
+        std::uint64_t begin, end;
+        std::uint32_t row;
+    };
+    std::vector<Range> ranges;
+    try {
+        ranges.reserve(count);
+        m_vShared.assign(count, 0);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    const std::uint64_t indexBegin = m_pIndex, indexEnd = m_pIndex + static_cast<std::uint64_t>(count) * kIndexEntrySize;
+    for (std::uint32_t row = 0; row < count; ++row) {
+        if (HasPending(row)) continue;
+        const _dbpf_index_entry e = IndexEntry(row);
+        if (e.size == 0) continue;
+        const std::uint64_t begin = e.offset, end = begin + e.size;
+        // Data laid over the header or the index is not an archive we can
+        // write back without damage.
+        if (begin < kHeaderSize || (begin < indexEnd && indexBegin < end)) return false;
+        ranges.push_back({begin, end, row});
+    }
+    std::sort(ranges.begin(), ranges.end(), [](const Range& a, const Range& b) { return a.begin < b.begin; });
+    // Sweep in offset order, remembering the range that reaches furthest.
+    std::size_t reach = 0;
+    for (std::size_t i = 1; i < ranges.size(); ++i) {
+        if (ranges[i].begin < ranges[reach].end) {
+            m_vShared[ranges[i].row] = 1;
+            m_vShared[ranges[reach].row] = 1;
+        }
+        if (ranges[i].end > ranges[reach].end) reach = i;
     }
     return true;
 }

@@ -97,6 +97,9 @@ public:
     bool IsCompressed(std::uint32_t row) const;
     bool HasPending(std::uint32_t row) const { return row < m_ppReplaced.size() && m_ppReplaced[row] != nullptr; }
     bool AnyPending() const;
+    // The entry's bytes in the image are also another entry's, so it is never
+    // written in place.
+    bool IsShared(std::uint32_t row) const { return row < m_vShared.size() && m_vShared[row]; }
 
     // --- the document's state ---
     kv::ByteImage m_pBuffer;  // the archive image, m_nFileSize bytes
@@ -115,6 +118,12 @@ public:
     std::uint64_t m_nStores = 0;
 
 private:
+    // Finds entries whose bytes overlap; false when one overlaps the header
+    // or the index.
+    bool FindSharedEntries(std::uint32_t count);
+
+    std::vector<char> m_vShared;  // per index row, from the last validation
+
     void GroupModels();
     void DeriveDisplayName(_dat_model& model);
 };

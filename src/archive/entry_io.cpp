@@ -89,7 +89,7 @@ bool CDATDoc::StoreModel(std::uint32_t row, std::unique_ptr<_s3d_model> model, b
     }
 
     _dbpf_index_entry e = IndexEntry(row);
-    const bool inPlace = !HasPending(row) && stored.size() == size && size == e.size &&
+    const bool inPlace = !HasPending(row) && !IsShared(row) && stored.size() == size && size == e.size &&
                          static_cast<std::uint64_t>(e.offset) + e.size <= m_pBuffer.size();
     if (inPlace) {
         std::uint8_t* at = m_pBuffer.data() + e.offset;

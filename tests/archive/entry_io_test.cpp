@@ -220,3 +220,48 @@ TEST(EntryIo, StoreRefusals) {
     EXPECT_EQ(ImageOf(*doc), before);
     EXPECT_FALSE(doc->AnyPending());
 }
+
+// Hand-made archives may point several index rows at the same bytes. Such an
+// entry is never written in place, so editing one leaves the others as they
+// were; data laid over the header or the index is refused outright.
+TEST(EntryIo, EntriesThatShareBytesAreNeverWrittenThroughEachOther) {
+    DbpfBuilder b;
+    b.Add(kTypeS3D, 7, 0x1010, MakeRealisticS3D("shared", 20));
+    b.Add(kTypeS3D, 7, 0x2010, MakeRealisticS3D("other", 20));
+    b.Add(kTypeS3D, 7, 0x3010, CompressEntry(MakeRealisticS3D("packed", 20)));
+    b.AddDir();
+    auto image = b.Build();
+    const std::size_t index = ReadU32(image, 40);
+    // Row 1 names row 0's bytes; the DIR's bytes start inside row 2's.
+    WriteU32(image, index + 20 + 12, ReadU32(image, index + 12));
+    WriteU32(image, index + 20 + 16, ReadU32(image, index + 16));
+    const std::uint32_t packedAt = ReadU32(image, index + 2 * 20 + 12);
+    const std::uint32_t packedSize = ReadU32(image, index + 2 * 20 + 16);
+    WriteU32(image, index + 3 * 20 + 12, packedAt + packedSize - 8);
+
+    auto doc = OpenArchive(image);
+    ASSERT_TRUE(doc);
+    EXPECT_TRUE(doc->IsShared(0) && doc->IsShared(1) && doc->IsShared(2) && doc->IsShared(3));
+    const auto before = ImageOf(*doc);
+    Loaded l = Load(*doc, 0);
+    ASSERT_TRUE(l.model);
+    ASSERT_TRUE(doc->StoreModel(0, std::move(l.model), l.compressed, l.size));
+    EXPECT_TRUE(doc->HasPending(0));
+    MessageRecorder rec;
+    EXPECT_TRUE(doc->RebuildDirectory());
+    EXPECT_TRUE(doc->HasPending(3));  // the DIR's records went to a copy of its own
+    EXPECT_EQ(ImageOf(*doc), before);
+    ASSERT_TRUE(doc->CommitReplacedEntries());
+    EXPECT_TRUE(rec.boxes().empty());
+    for (std::uint32_t row = 0; row < 4; ++row) EXPECT_FALSE(doc->IsShared(row));
+    auto packed = Load(*doc, 2);
+    EXPECT_TRUE(packed.model);
+
+    for (std::uint32_t offset : {0u, 90u, static_cast<std::uint32_t>(index)}) {
+        auto bad = b.Build();
+        WriteU32(bad, index + 12, offset);
+        MessageRecorder refused;
+        EXPECT_FALSE(OpenArchive(bad)) << offset;
+        EXPECT_EQ(refused.texts(), std::vector<std::wstring>{L"Unexpected file format."});
+    }
+}
