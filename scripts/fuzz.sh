@@ -44,6 +44,7 @@ run() {
 
 pids=()
 names=()
+passed=0
 failed=0
 for t in "${targets[@]}"; do
   read -r name maxlen dict <<<"$t"
@@ -54,9 +55,10 @@ for t in "${targets[@]}"; do
 done
 for i in "${!pids[@]}"; do
   name=${names[$i]}
-  if wait "${pids[$i]}"; then status=ok; else status=FAILED; failed=1; fi
+  if wait "${pids[$i]}"; then status=ok; passed=$((passed + 1)); else status=FAILED; failed=$((failed + 1)); fi
   runs=$(grep -o 'stat::number_of_executed_units: [0-9]*' "$out/logs/$name.log" | tail -1 | awk '{print $2}')
   echo "fuzz $name: $status, ${runs:-?} executions (log: $out/logs/$name.log)"
   if [ "$status" = FAILED ]; then tail -n 40 "$out/logs/$name.log"; fi
 done
-exit $failed
+echo "fuzz: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]

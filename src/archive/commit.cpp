@@ -76,6 +76,8 @@ bool CDATDoc::CommitReplacedEntries() {
     m_nFileSize = static_cast<std::uint32_t>(write + indexSize);
     m_pIndex = write;
 
+    // Every entry has bytes of its own in the new layout.
+    m_vShared.assign(count, 0);
     m_bDirStale = false;
     RebuildDirectory();
 

@@ -257,6 +257,15 @@ TEST(EntryIo, EntriesThatShareBytesAreNeverWrittenThroughEachOther) {
     auto packed = Load(*doc, 2);
     EXPECT_TRUE(packed.model);
 
+    // A commit straight after the store leaves nothing pending either: the
+    // laid-out DIR no longer shares its bytes.
+    doc = OpenArchive(image);
+    ASSERT_TRUE(doc);
+    l = Load(*doc, 0);
+    ASSERT_TRUE(doc->StoreModel(0, std::move(l.model), l.compressed, l.size));
+    ASSERT_TRUE(doc->CommitReplacedEntries());
+    EXPECT_FALSE(doc->AnyPending());
+
     for (std::uint32_t offset : {0u, 90u, static_cast<std::uint32_t>(index)}) {
         auto bad = b.Build();
         WriteU32(bad, index + 12, offset);
