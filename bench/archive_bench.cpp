@@ -163,10 +163,7 @@ double HighWaterKb() {
 }
 
 void BM_LargeArchive(benchmark::State& state) {
-    kv::SetMessageBoxHandler([](const std::wstring& text, unsigned) {
-        std::cerr << kv::WideToUtf8(text) << "\n";
-        return IDOK;
-    });
+    kvtest::PrintMessagesToStderr();
     const std::string path = ArchivePath();
     const double size = static_cast<double>(std::filesystem::file_size(path));
 

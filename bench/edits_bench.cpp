@@ -72,10 +72,7 @@ bool Pass(const std::vector<int>& rows, Edit&& edit, double& best, std::size_t& 
 }
 
 void BM_ScaleAndMove(benchmark::State& state) {
-    kv::SetMessageBoxHandler([](const std::wstring& text, unsigned) {
-        std::cerr << kv::WideToUtf8(text) << "\n";
-        return IDOK;
-    });
+    kvtest::PrintMessagesToStderr();
     kvtest::SetCorpus& c = TheCorpus();
     if (!c.doc || c.rows.size() != static_cast<std::size_t>(kSets) * 20) {
         state.SkipWithError("the archive did not open as 1,000 sets");

@@ -56,10 +56,7 @@ kvtest::SetCorpus& TheCorpus() {
 }
 
 void BM_Transparency(benchmark::State& state) {
-    kv::SetMessageBoxHandler([](const std::wstring& text, unsigned) {
-        std::cerr << kv::WideToUtf8(text) << "\n";
-        return IDOK;
-    });
+    kvtest::PrintMessagesToStderr();
     kvtest::SetCorpus& c = TheCorpus();
     if (!c.doc || c.rows.size() != static_cast<std::size_t>(kSets) * 20) {
         state.SkipWithError("the archive did not open as 1,000 sets");

@@ -1,12 +1,15 @@
 #include "support/bench_archive.h"
 
 #include <atomic>
+#include <iostream>
 #include <cstdlib>
 #include <new>
 #include <string>
 
 #include "archive/dbpf.h"
 #include "archive/model_table.h"
+#include "platform/message.h"
+#include "platform/text.h"
 #include "support/archive_fixture.h"
 
 namespace {
@@ -28,6 +31,13 @@ std::atomic<std::size_t> g_allocations{0};
 [[gnu::noinline]] void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 
 namespace kvtest {
+
+void PrintMessagesToStderr() {
+    kv::SetMessageBoxHandler([](const std::wstring& text, unsigned) {
+        std::cerr << kv::WideToUtf8(text) << "\n";
+        return IDOK;
+    });
+}
 
 std::size_t AllocationCount() { return g_allocations.load(std::memory_order_relaxed); }
 

@@ -35,6 +35,10 @@ struct SetCorpus {
 };
 SetCorpus OpenSetCorpus(const BigArchiveShape& shape, const std::string& name);
 
+// A message box in a benchmark goes to standard error and answers OK, so a
+// refusal shows in the run's output instead of passing unseen.
+void PrintMessagesToStderr();
+
 // Heap allocations made by this process so far (every operator new counts).
 std::size_t AllocationCount();
 
