@@ -8,6 +8,7 @@
 #include "platform/qt/resources.h"
 #include "platform/qt/strings.h"
 #include "resources/resource.h"
+#include "resources/version.h"
 
 namespace kv {
 void RegisterKorvaneArtwork();  // artwork.cpp
@@ -155,7 +156,7 @@ void RegisterAboutBox() {
     t.cy = 68;
     t.controls = {
         {kv::Ctl::Icon, IDC_STATIC, L"", 14, 14, 20, 20, 0, {}, IDR_MAINFRAME},
-        {kv::Ctl::Static, IDC_STATIC, L"Korvane, Version 3.05", 46, 14, 150, 8},
+        {kv::Ctl::Static, IDC_STATIC, L"Korvane, Version " KORVANE_ABOUT_VERSION, 46, 14, 150, 8},
         {kv::Ctl::Static, IDC_STATIC, L"Bulk edits for the S3D models of DBPF archives", 46, 26, 150, 8},
         {kv::Ctl::DefPushButton, IDOK, L"OK", 146, 47, 50, 14, kv::CS_GROUP | kv::CS_TABSTOP},
     };

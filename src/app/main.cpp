@@ -4,9 +4,12 @@
 #include <QApplication>
 
 #include "app/korvane_app.h"
+#include "resources/version.h"
 
 int main(int argc, char** argv) {
     QApplication qapp(argc, argv);
+    // The version block's file version, where the toolkit keeps a program's version.
+    QCoreApplication::setApplicationVersion(QStringLiteral(KORVANE_FILE_VERSION));
     int rc = 1;
     {
         CKorvaneApp theApp;

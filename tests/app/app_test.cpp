@@ -399,7 +399,7 @@ TEST_F(App, TheAboutBoxShowsTheVersion) {
 }
 
 // Leaves a picture of the main window with an archive open in the build
-// folder, for anyone to look at: build-qt/tests/app/korvane_main_window.png.
+// folder, for anyone to look at: build/tests/app/korvane_main_window.png.
 TEST_F(App, GrabsTheMainWindowWithAnArchive) {
     std::vector<ModelSpec> models;
     for (int i = 0; i < 12; ++i) models.push_back({0x1000u + i, 0x10000u * (i + 1), i % 4 == 1, "0a1b2c3d_Building_" + std::to_string(i) + "_UserModel_Z2S", i % 3 == 0});
