@@ -382,9 +382,12 @@ void CWinAppEx::EnableShellOpen() {
         while (QLocalSocket* s = server->nextPendingConnection()) {
             s->setProperty("kvTopic", QString());
             connect(s, &QLocalSocket::disconnected, s, &QObject::deleteLater);
-            connect(s, &QLocalSocket::readyRead, this, [this, s] {
+            connect(s, &QLocalSocket::readyRead, this, [this, socket = QPointer<QLocalSocket>(s)] {
                 // One line the topic, then one line per request; each gets an answer.
-                while (s->canReadLine()) {
+                // A request may show a message box, whose loop can see the client
+                // hang up and delete its socket: the answer then goes to nobody.
+                while (socket && socket->canReadLine()) {
+                    QLocalSocket* s = socket;
                     QString line = QString::fromUtf8(s->readLine()).trimmed();
                     if (s->bytesAvailable() > 65536) {
                         s->abort();
@@ -397,8 +400,9 @@ void CWinAppEx::EnableShellOpen() {
                     }
                     bool ok = s->property("kvTopic").toString().compare(QStringLiteral("system"), Qt::CaseInsensitive) == 0 &&
                               OnDDECommand(line);
-                    s->write(ok ? "ACK\n" : "NAK\n");
-                    s->flush();
+                    if (!socket || socket->state() != QLocalSocket::ConnectedState) return;
+                    socket->write(ok ? "ACK\n" : "NAK\n");
+                    socket->flush();
                 }
             });
         }
