@@ -204,12 +204,25 @@ bool CWinAppEx::InitInstance() {
     std::setlocale(LC_NUMERIC, "C");
     kv::InstallQtMessageBoxes(true);
     CDocument::SetSaveAsPrompt([](CDocument& doc) {
+        // The document's own path (or its title) is offered, in the folder it came from.
+        CDocTemplate* t = FindTemplateOf(&doc);
         kv::FilePrompt p;
         p.open = false;
         p.title = L"Save As";
-        if (CDocTemplate* t = FindTemplateOf(&doc)) p.filter = t->FileDialogFilter().toStdWString();
-        p.initialName = doc.GetTitle();
+        p.filter = t ? t->FileDialogFilter().toStdWString() : std::wstring();
+        std::wstring name = doc.GetPathName().empty() ? doc.GetTitle() : doc.GetPathName();
+        while (!name.empty() && name.back() == L'*') name.pop_back();
+        p.initialName = name;
+        if (t) {
+            std::wstring ext = t->GetDocString(CDocTemplate::filterExt);
+            ext = ext.substr(0, ext.find(L';'));
+            if (!ext.empty() && ext.front() == L'.') ext.erase(0, 1);
+            p.defaultExt = ext;
+        }
         return kv::PromptForFileName(p);
+    });
+    CDocument::SetRecentFileHook([](const std::wstring& path) {
+        if (CWinAppEx* app = AfxGetApp()) app->AddToRecentFileList(path);
     });
     return true;
 }
