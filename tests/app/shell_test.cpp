@@ -1,9 +1,12 @@
-// The shell's open requests when the program must show a message while it
-// answers: the message box runs its own event loop, and the client that asked
-// may be gone by the time the user has read it.
+// Requests that arrive from outside while the program shows a message: the
+// shell's open requests, whose message box runs its own event loop while the
+// client that asked may hang up, and files dropped on the frame.
 
 #include <QApplication>
 #include <QDir>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QLocalSocket>
 #include <QMessageBox>
 #include <QPointer>
@@ -100,6 +103,48 @@ TEST_F(Shell, ARequestWhoseClientHasGoneWhileTheBoxShowsIsDropped) {
     const QString path = kvtest::WriteArchive("shell-after.dat", {{0x10, 0x1000, false, "Shed"}});
     EXPECT_EQ(Ask(run, "[open(\"" + path.toUtf8() + "\")]"), "ACK");
     EXPECT_EQ(run.frame()->GetChildFrames().size(), 1u);
+}
+
+// While a dialog or message box holds the program, a request is refused and
+// nothing opens beneath it; once the box has gone, the same request opens.
+TEST_F(Shell, ARequestWhileAModalBoxShowsIsRefused) {
+    AppRun run;
+    ASSERT_TRUE(run.started);
+    const QString path = kvtest::WriteArchive("shell-modal.dat", {{0x10, 0x1000, false, "Shed"}});
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Korvane"), QStringLiteral("Busy"), QMessageBox::Ok);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.show();
+    ASSERT_EQ(QApplication::activeModalWidget(), &box);
+    EXPECT_EQ(Ask(run, "[open(\"" + path.toUtf8() + "\")]"), "NAK");
+    EXPECT_TRUE(run.frame()->GetChildFrames().empty());
+    box.hide();
+    kvtest::Settle();
+    EXPECT_EQ(Ask(run, "[open(\"" + path.toUtf8() + "\")]"), "ACK");
+    EXPECT_EQ(run.frame()->GetChildFrames().size(), 1u);
+}
+
+// Dropped files open once the drop has returned, so that the program they
+// were dragged from is not held while a message about one of them waits.
+TEST_F(Shell, DroppedFilesOpenAfterTheDropHasReturned) {
+    AppRun run;
+    ASSERT_TRUE(run.started);
+    const QString good = kvtest::WriteArchive("drop-later.dat", {{0x10, 0x1000, false, "Shed"}});
+    const QString bad = QString::fromStdString(kvtest::WriteTempFile("drop-later-bad.dat", std::vector<std::uint8_t>(10, 0)));
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(bad), QUrl::fromLocalFile(good)});
+    const QPoint at = run.frame()->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(run.frame(), &enter);
+    ASSERT_TRUE(enter.isAccepted());
+    QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(run.frame(), &drop);
+    EXPECT_TRUE(drop.isAccepted());
+    EXPECT_TRUE(run.messages.texts().empty());
+    EXPECT_TRUE(run.frame()->GetChildFrames().empty());
+    kvtest::Settle();
+    EXPECT_EQ(run.messages.texts(), std::vector<std::wstring>{L"Unexpected file format."});
+    ASSERT_EQ(run.frame()->GetChildFrames().size(), 1u);
+    EXPECT_EQ(run.frame()->GetChildFrames()[0]->windowTitle(), "drop-later.dat");
 }
 
 }  // namespace

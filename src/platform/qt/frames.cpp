@@ -997,7 +997,14 @@ void CMDIFrameWndEx::dropEvent(QDropEvent* event) {
     }
     event->acceptProposedAction();
     activateWindow();
-    for (const QString& p : paths)
-        if (CWinAppEx* app = AfxGetApp()) app->OpenDocumentFile(p.toStdWString());
+    // The files open once the drop is over, so that a message about one of
+    // them does not hold the program they were dragged from.
+    QMetaObject::invokeMethod(
+        this,
+        [paths] {
+            for (const QString& p : paths)
+                if (CWinAppEx* app = AfxGetApp()) app->OpenDocumentFile(p.toStdWString());
+        },
+        Qt::QueuedConnection);
 }
 

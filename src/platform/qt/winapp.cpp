@@ -411,8 +411,11 @@ void CWinAppEx::EnableShellOpen() {
                         s->setProperty("kvTopic", line);
                         continue;
                     }
+                    // A request that comes while a dialog or message box holds the
+                    // program is refused, not run beneath it: the command behind
+                    // the dialog may still be at work on the windows it would change.
                     bool ok = s->property("kvTopic").toString().compare(QStringLiteral("system"), Qt::CaseInsensitive) == 0 &&
-                              OnDDECommand(line);
+                              !QApplication::activeModalWidget() && OnDDECommand(line);
                     if (!socket || socket->state() != QLocalSocket::ConnectedState) return;
                     socket->write(ok ? "ACK\n" : "NAK\n");
                     socket->flush();
