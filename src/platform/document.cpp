@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <exception>
 #include <filesystem>
-#include <system_error>
 #include <new>
+#include <system_error>
 
 #include "platform/exceptions.h"
 #include "platform/file.h"

@@ -126,9 +126,9 @@ bool CSafeSaveFile::Open(const std::wstring& target) {
     m_temp = name.data();
     // The new file takes the place of the old one with its owner, group and
     // permissions: the superuser saving another user's archive leaves it that
-    // user's. An ordinary user cannot give a file away; the file is then the
-    // saver's, as any new file would be. Owner first: a change of owner
-    // clears the set-id bits that the mode then puts back.
+    // user's. An ordinary user cannot give a file away: the file is then the
+    // saver's, in the old group when the saver belongs to it. Owner first: a
+    // change of owner clears the set-id bits that the mode then puts back.
     struct stat st {};
     if (::stat(t.c_str(), &st) == 0) {
         if (st.st_uid != ::geteuid() || st.st_gid != ::getegid()) {
