@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <exception>
+#include <filesystem>
 #include <new>
+#include <system_error>
 
 #include "platform/exceptions.h"
 #include "platform/file.h"
@@ -12,6 +14,10 @@ namespace {
 CDocument::SaveAsPrompt& Prompt() {
     static CDocument::SaveAsPrompt p;
     return p;
+}
+std::function<void(const std::wstring&)>& RecentFileHook() {
+    static std::function<void(const std::wstring&)> h;
+    return h;
 }
 }  // namespace
 
@@ -97,7 +103,11 @@ bool CDocument::OnOpenDocument(const std::wstring& path) {
 bool CDocument::OnSaveDocument(const std::wstring& path) {
     kv::CSafeSaveFile file;
     if (!file.Open(path)) {
-        AfxMessageBox(L"Failed to save document.\n\nCannot create a file beside " + path + L".", MB_OK | MB_ICONEXCLAMATION);
+        if (file.AccessDenied())
+            AfxMessageBox(L"Access to " + path + L" was denied.", MB_OK | MB_ICONEXCLAMATION);
+        else
+            AfxMessageBox(L"Failed to save document.\n\nCannot create a file beside " + path + L".",
+                          MB_OK | MB_ICONEXCLAMATION);
         return false;
     }
     try {
@@ -133,15 +143,29 @@ bool CDocument::SaveModified() {
 }
 
 bool CDocument::DoFileSave() {
-    std::wstring path = m_strPathName;
-    if (path.empty()) {
+    // A file that is read-only, that this user may not write, or that is no
+    // longer there is saved under a name the user chooses.
+    std::error_code ec;
+    if (m_strPathName.empty() || kv::IsReadOnlyFile(m_strPathName) ||
+        !std::filesystem::exists(kv::PathFromWide(m_strPathName), ec))
+        return DoSave(std::wstring());
+    return DoSave(m_strPathName);
+}
+
+bool CDocument::DoSave(const std::wstring& path) {
+    std::wstring target = path;
+    if (target.empty()) {
         if (!Prompt()) return false;
-        path = Prompt()(*this);
-        if (path.empty()) return false;
+        target = Prompt()(*this);
+        if (target.empty()) return false;
     }
-    if (!OnSaveDocument(path)) return false;
-    if (path != m_strPathName) SetPathName(path);
+    if (!OnSaveDocument(target)) return false;
+    if (target != m_strPathName) SetPathName(target);
+    // A file just saved is the most recent one, as one just opened is.
+    if (RecentFileHook()) RecentFileHook()(target);
     return true;
 }
 
 void CDocument::SetSaveAsPrompt(SaveAsPrompt prompt) { Prompt() = std::move(prompt); }
+
+void CDocument::SetRecentFileHook(std::function<void(const std::wstring&)> hook) { RecentFileHook() = std::move(hook); }

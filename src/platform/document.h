@@ -55,13 +55,19 @@ public:
     virtual bool OnSaveDocument(const std::wstring& path);
     // Asks to save a modified document: true to go on closing.
     virtual bool SaveModified();
-    // Saves to the document's path, asking for one when it has none.
+    // Save: to the document's path, or through Save As when it has none, or
+    // when its file is read-only, not the user's to write, or gone.
     virtual bool DoFileSave();
+    // Saves to `path`; an empty path asks the user for one (Save As). A new
+    // path becomes the document's and goes to the recent-file list.
+    virtual bool DoSave(const std::wstring& path);
 
     // Asks the user for a path to save to (the application installs it); an
     // empty answer cancels.
     using SaveAsPrompt = std::function<std::wstring(CDocument&)>;
     static void SetSaveAsPrompt(SaveAsPrompt prompt);
+    // Told of every path a document takes by saving (the recent-file list).
+    static void SetRecentFileHook(std::function<void(const std::wstring&)> hook);
 
 private:
     std::wstring m_strTitle;

@@ -30,6 +30,16 @@ FileFaultHook SetFileFaultHook(FileFaultHook hook) { return std::exchange(Hook()
 std::filesystem::path PathFromWide(const std::wstring& path) { return std::filesystem::path(WideToUtf8(path)); }
 std::wstring WideFromPath(const std::filesystem::path& path) { return Utf8ToWide(path.string()); }
 
+bool IsReadOnlyFile(const std::wstring& path) {
+    const std::filesystem::path p = PathFromWide(path);
+    struct stat st {};
+    if (::stat(p.c_str(), &st) != 0) return false;
+    // No write permission for anyone marks the file read-only for every user,
+    // the superuser too; otherwise the user's own rights decide.
+    if ((st.st_mode & 0222) == 0) return true;
+    return ::faccessat(AT_FDCWD, p.c_str(), W_OK, AT_EACCESS) != 0 && errno != ENOENT;
+}
+
 CFile::~CFile() {
     if (m_fd >= 0) ::close(m_fd);
 }
@@ -87,7 +97,7 @@ void CSafeSaveFile::Discard() {
 bool CSafeSaveFile::Open(const std::wstring& target) {
     Discard();
     m_target = target;
-    if (Injected(FileOp::CreateTemp)) return false;
+    m_bAccessDenied = false;
     std::filesystem::path t = PathFromWide(target);
     // Saving through a link replaces the file it names and keeps the link.
     std::error_code ec;
@@ -95,6 +105,13 @@ bool CSafeSaveFile::Open(const std::wstring& target) {
         std::filesystem::path resolved = std::filesystem::canonical(t, ec);
         if (!ec) t = resolved;
     }
+    // The rename needs only the folder's permission, so the file's own is
+    // asked here: a file its user could not write is never replaced.
+    if (IsReadOnlyFile(WideFromPath(t))) {
+        m_bAccessDenied = true;
+        return false;
+    }
+    if (Injected(FileOp::CreateTemp)) return false;
     m_destination = t;
     std::filesystem::path dir = t.parent_path();
     // The temporary name is 16 bytes longer than the target's; a name near
@@ -107,10 +124,20 @@ bool CSafeSaveFile::Open(const std::wstring& target) {
     m_fd = ::mkstemp(name.data());
     if (m_fd < 0) return false;
     m_temp = name.data();
-    // Keep the permissions of the file being replaced.
+    // The new file takes the place of the old one with its owner, group and
+    // permissions: the superuser saving another user's archive leaves it that
+    // user's. An ordinary user cannot give a file away: the file is then the
+    // saver's, in the old group when the saver belongs to it. Owner first: a
+    // change of owner clears the set-id bits that the mode then puts back.
     struct stat st {};
-    if (::stat(t.c_str(), &st) == 0) ::fchmod(m_fd, st.st_mode & 07777);
-    else ::fchmod(m_fd, 0644);
+    if (::stat(t.c_str(), &st) == 0) {
+        if (st.st_uid != ::geteuid() || st.st_gid != ::getegid()) {
+            if (::fchown(m_fd, st.st_uid, st.st_gid) != 0) (void)::fchown(m_fd, static_cast<uid_t>(-1), st.st_gid);
+        }
+        ::fchmod(m_fd, st.st_mode & 07777);
+    } else {
+        ::fchmod(m_fd, 0644);
+    }
     return true;
 }
 

@@ -19,6 +19,11 @@ FileFaultHook SetFileFaultHook(FileFaultHook hook);
 std::filesystem::path PathFromWide(const std::wstring& path);
 std::wstring WideFromPath(const std::filesystem::path& path);
 
+// True when `path` names a file that this user may not write over: one that
+// nobody may write (what other systems call a read-only file), or one whose
+// owner, group and mode keep this user out. A missing file is not read-only.
+bool IsReadOnlyFile(const std::wstring& path);
+
 class CFile {
 public:
     CFile() = default;
@@ -46,7 +51,11 @@ public:
     CSafeSaveFile(const CSafeSaveFile&) = delete;
     CSafeSaveFile& operator=(const CSafeSaveFile&) = delete;
 
+    // False when no temporary file can be made beside the target, or when the
+    // target is a file its user could not have written (AccessDenied): a save
+    // never replaces such a file.
     bool Open(const std::wstring& target);
+    bool AccessDenied() const { return m_bAccessDenied; }
     // Throws CFileException when the disk takes fewer bytes than given.
     void Write(const void* buffer, std::size_t n);
     // Flushes to disk, then renames over the target. False leaves the target untouched.
@@ -58,6 +67,7 @@ private:
     void Discard();
 
     int m_fd = -1;
+    bool m_bAccessDenied = false;
     std::wstring m_target;
     std::filesystem::path m_destination;  // the target with links resolved: what the rename replaces
     std::filesystem::path m_temp;

@@ -26,6 +26,7 @@
 #include "support/archive_fixture.h"
 #include "support/dbpf_builder.h"
 #include "support/message_recorder.h"
+#include "support/ordinary_user.h"
 #include "support/s3d_builder.h"
 
 namespace fs = std::filesystem;
@@ -233,13 +234,15 @@ TEST_F(SafeSave, AReadOnlyFolderLeavesTheArchiveAsItWas) {
         fs::permissions(dir, fs::perms::owner_all);
         ExpectUntouched(rec, L"Cannot create a file beside");
     } else {
-        // Readable and searchable by everyone, writable by its owner only.
+        // Readable and searchable by everyone, writable by its owner only; the
+        // archive itself is the user's, so only the folder stands in the way.
         fs::permissions(dir, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                                  fs::perms::others_read | fs::perms::others_exec);
+        ASSERT_EQ(::chown(path.c_str(), kvtest::kNobody, kvtest::kNobody), 0);
         const pid_t child = ::fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
-            if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(77);
+            if (::setgid(kvtest::kNobody) != 0 || ::setuid(kvtest::kNobody) != 0) ::_exit(77);
             kvtest::MessageRecorder rec;
             const bool saved = doc->OnSaveDocument(Path());
             const bool told = rec.texts().size() == 1 && rec.texts()[0].rfind(L"Failed to save document.", 0) == 0 &&
@@ -255,6 +258,81 @@ TEST_F(SafeSave, AReadOnlyFolderLeavesTheArchiveAsItWas) {
         EXPECT_EQ(Listing(), (std::set<std::string>{"test.dat"}));
     }
     ExpectASecondSaveSucceeds(*doc);
+}
+
+// A file its user could not have written is never replaced, although the
+// folder would let the new file take its name: the save is refused with the
+// access-denied message and the archive stays as it was. A file that nobody
+// may write is read-only for the superuser too.
+TEST_F(SafeSave, AFileItsUserMayNotWriteIsNeverReplaced) {
+    struct Case {
+        const char* name;
+        fs::perms mode;
+        bool usersOwn;     // else the superuser's
+        bool asSuperuser;  // else as an ordinary user
+    };
+    const fs::perms rw = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read;
+    const fs::perms ro = fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
+    const std::vector<Case> cases = {
+        {"the user's own read-only file", ro, true, false},
+        {"another user's file", rw, false, false},
+        {"a read-only file, saved by the superuser", ro, false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const bool root = ::geteuid() == 0;
+        if ((c.asSuperuser || !c.usersOwn) && !root) continue;  // needs the superuser to set up
+        WriteOriginal();
+        auto doc = OpenAndEdit();
+        ASSERT_TRUE(doc);
+        // Anyone may create files in the folder.
+        fs::permissions(dir, fs::perms::all);
+        if (root) {
+            const unsigned owner = c.usersOwn ? kvtest::kNobody : 0;
+            ASSERT_EQ(::chown(path.c_str(), owner, owner), 0);
+        }
+        fs::permissions(path, c.mode);
+        const std::wstring denied = L"Access to " + Path() + L" was denied.";
+        auto refused = [&] {
+            kvtest::MessageRecorder rec;
+            const bool saved = doc->OnSaveDocument(Path());
+            return !saved && rec.texts() == std::vector<std::wstring>{denied};
+        };
+        if (c.asSuperuser) {
+            EXPECT_TRUE(refused());
+        } else {
+            const kvtest::AsUser r = kvtest::RunAsOrdinaryUser(refused);
+            if (r == kvtest::AsUser::CannotDropRights) {
+                GTEST_SKIP() << "cannot give up the superuser's rights here";
+            }
+            EXPECT_EQ(r, kvtest::AsUser::Passed) << "the save was not refused with the access-denied message";
+        }
+        EXPECT_EQ(OnDisk(), original);
+        EXPECT_EQ(Listing(), (std::set<std::string>{"test.dat"}));
+        EXPECT_EQ(fs::status(path).permissions() & fs::perms::all, c.mode);
+        fs::permissions(path, rw);
+    }
+}
+
+// The superuser saving an archive that belongs to someone else leaves it
+// theirs: the new file has the old one's owner, group and mode.
+TEST_F(SafeSave, TheSuperuserSavingAnotherUsersArchiveLeavesItTheirs) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only the superuser can give a file away";
+    auto doc = OpenAndEdit();
+    ASSERT_TRUE(doc);
+    ASSERT_EQ(::chown(path.c_str(), kvtest::kNobody, kvtest::kNobody - 1), 0);
+    const fs::perms mode = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::group_write;
+    fs::permissions(path, mode);
+    kvtest::MessageRecorder rec;
+    ASSERT_TRUE(doc->OnSaveDocument(Path()));
+    EXPECT_TRUE(rec.texts().empty());
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, kvtest::kNobody);
+    EXPECT_EQ(st.st_gid, kvtest::kNobody - 1);
+    EXPECT_EQ(st.st_mode & 07777, 0660u);
+    EXPECT_EQ(OnDisk(), kvtest::ImageOf(*doc));
+    EXPECT_EQ(Listing(), (std::set<std::string>{"test.dat"}));
 }
 
 // At the moment the new file takes the archive's name, it already holds the

@@ -13,6 +13,7 @@
 #include "platform/text.h"
 #include "support/dbpf_builder.h"
 #include "support/message_recorder.h"
+#include "support/ordinary_user.h"
 
 namespace {
 
@@ -255,4 +256,100 @@ TEST(Document, SavingADocumentWithoutAPathAsksForOneAndCancelsOnAnEmptyAnswer) {
     EXPECT_EQ(doc.GetTitle(), L"chosen.dat");
     EXPECT_EQ(kvtest::ReadFileBytes(kv::WideToUtf8(answer)).size(), 3u);
     CDocument::SetSaveAsPrompt(nullptr);
+}
+
+// Save writes over the document's own file only when the user could write
+// that file; a read-only file, one that is not the user's to write, or one
+// that is gone goes to Save As, and cancelling it leaves the file as it was.
+TEST(Document, SaveGoesToSaveAsWhenTheFileIsReadOnlyNotTheUsersOrGone) {
+    namespace fs = std::filesystem;
+    struct Case {
+        const char* name;
+        fs::perms mode;   // none: the file is removed
+        bool rootsFile;   // owned by the superuser, saved by an ordinary user
+        bool saveAs;
+    };
+    const fs::perms rw = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read;
+    const fs::perms ro = fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
+    const std::vector<Case> cases = {
+        {"a file the user may write", rw, false, false},
+        {"a read-only file", ro, false, true},
+        {"a file that is gone", fs::perms::none, false, true},
+        {"another user's file", rw, true, true},
+    };
+    const std::vector<std::uint8_t> old = {9, 9, 9};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.rootsFile && ::geteuid() != 0) continue;
+        // A folder anyone may write, so that only the file's own rights count.
+        const fs::path dir = fs::temp_directory_path() / ("korvane-save-as-" + std::to_string(::getpid()) + "-" +
+                                                           std::to_string(&c - cases.data()));
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        fs::permissions(dir, fs::perms::all);
+        const fs::path file = dir / "mine.dat";
+        const std::wstring path = kv::WideFromPath(file);
+        fs::copy_file(fs::path(kvtest::WriteTempFile("save-as-original.dat", old)), file);
+        if (c.mode == fs::perms::none) fs::remove(file);
+        else fs::permissions(file, c.mode);
+
+        auto check = [&] {
+            ScriptedDocument doc;
+            doc.SetPathName(path);
+            doc.SetModifiedFlag(true);
+            doc.serialize = [](CArchive& ar) {
+                if (ar.IsStoring()) ar.Write("new", 3);
+            };
+            int prompts = 0;
+            std::wstring offered;
+            CDocument::SetSaveAsPrompt([&](CDocument& d) {
+                ++prompts;
+                offered = d.GetPathName();
+                return std::wstring();
+            });
+            kvtest::MessageRecorder rec;
+            const bool saved = doc.DoFileSave();
+            CDocument::SetSaveAsPrompt(nullptr);
+            const bool untouched = c.mode == fs::perms::none ? !fs::exists(file) : kvtest::ReadFileBytes(file.string()) == old;
+            if (c.saveAs)
+                return !saved && prompts == 1 && offered == path && doc.IsModified() && untouched && rec.texts().empty();
+            return saved && prompts == 0 && kvtest::ReadFileBytes(file.string()).size() == 3 && rec.texts().empty();
+        };
+        if (c.rootsFile) {
+            const kvtest::AsUser r = kvtest::RunAsOrdinaryUser(check);
+            if (r == kvtest::AsUser::CannotDropRights) continue;
+            EXPECT_EQ(r, kvtest::AsUser::Passed);
+        } else {
+            EXPECT_TRUE(check());
+        }
+        std::error_code ec;
+        fs::remove_all(dir, ec);
+    }
+}
+
+// Save As names the new file, which the document then carries and the
+// recent-file list is told of; the file it came from stays as it was.
+TEST(Document, SaveAsMovesTheDocumentToTheChosenFile) {
+    const std::wstring from = TempPath("from.dat", {1, 2, 3});
+    const std::wstring to = kv::Utf8ToWide(kvtest::WriteTempFile("to.dat", {}));
+    ScriptedDocument doc;
+    doc.SetPathName(from);
+    doc.SetModifiedFlag(true);
+    doc.serialize = [](CArchive& ar) {
+        if (ar.IsStoring()) ar.Write("new", 3);
+    };
+    std::vector<std::wstring> recent;
+    CDocument::SetSaveAsPrompt([&](CDocument&) { return to; });
+    CDocument::SetRecentFileHook([&](const std::wstring& p) { recent.push_back(p); });
+    kvtest::MessageRecorder rec;
+    EXPECT_TRUE(doc.DoSave(std::wstring()));
+    CDocument::SetSaveAsPrompt(nullptr);
+    CDocument::SetRecentFileHook(nullptr);
+    EXPECT_EQ(doc.GetPathName(), to);
+    EXPECT_EQ(doc.GetTitle(), L"to.dat");
+    EXPECT_FALSE(doc.IsModified());
+    EXPECT_EQ(recent, std::vector<std::wstring>{to});
+    EXPECT_EQ(kvtest::ReadFileBytes(kv::WideToUtf8(to)), (std::vector<std::uint8_t>{'n', 'e', 'w'}));
+    EXPECT_EQ(kvtest::ReadFileBytes(kv::WideToUtf8(from)), (std::vector<std::uint8_t>{1, 2, 3}));
+    EXPECT_TRUE(rec.texts().empty());
 }

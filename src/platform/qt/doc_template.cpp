@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QDir>
 #include <QFileInfo>
 
 #include "platform/document.h"
@@ -16,10 +17,17 @@ std::vector<CDocTemplate*>& AllTemplates() {
     return all;
 }
 
-QString Absolute(const std::wstring& path) {
-    QFileInfo fi(QString::fromStdWString(path));
-    QString canonical = fi.canonicalFilePath();
-    return canonical.isEmpty() ? fi.absoluteFilePath() : canonical;
+// The path a document is known by: absolute, with "." and ".." worked out,
+// but a symbolic link stays the link, so that the title, the recent files and
+// the messages name the file as the user opened it.
+QString FullPath(const std::wstring& path) {
+    return QDir::cleanPath(QFileInfo(QString::fromStdWString(path)).absoluteFilePath());
+}
+
+// The file itself, links resolved: one file reached by two names is open once.
+QString SameFile(const std::wstring& path) {
+    QString canonical = QFileInfo(QString::fromStdWString(path)).canonicalFilePath();
+    return canonical.isEmpty() ? FullPath(path) : canonical;
 }
 
 // The frames whose views show `doc`, in the order of the document's views.
@@ -96,10 +104,10 @@ bool CDocTemplate::HasDocument(const CDocument* doc) const {
 }
 
 CDocument* CDocTemplate::OpenDocumentFile(const std::wstring& path, bool addToMru) {
-    QString full = Absolute(path);
+    const QString file = SameFile(path);
     for (CDocTemplate* t : AllTemplates()) {
         for (CDocument* d : t->GetDocuments()) {
-            if (!d->GetPathName().empty() && Absolute(d->GetPathName()) == full) {
+            if (!d->GetPathName().empty() && SameFile(d->GetPathName()) == file) {
                 auto frames = FramesOf(d);
                 if (!frames.empty() && AfxGetMainWnd()) AfxGetMainWnd()->MDIActivate(frames.front());
                 return d;
@@ -108,7 +116,7 @@ CDocument* CDocTemplate::OpenDocumentFile(const std::wstring& path, bool addToMr
     }
     std::unique_ptr<CDocument> doc = m_docFactory();
     if (!doc) return nullptr;
-    std::wstring wfull = full.toStdWString();
+    std::wstring wfull = FullPath(path).toStdWString();
     if (!doc->OnOpenDocument(wfull)) return nullptr;
     doc->SetPathName(wfull);
     CDocument* raw = doc.get();

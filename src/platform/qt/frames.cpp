@@ -67,29 +67,7 @@ bool RouteDocumentCommand(CDocument* doc, unsigned id, CCmdUI* update) {
     }
     switch (id) {
     case ID_FILE_SAVE: doc->DoFileSave(); break;
-    case ID_FILE_SAVE_AS: {
-        CDocTemplate* t = FindTemplateOf(doc);
-        FilePrompt p;
-        p.open = false;
-        p.title = L"Save As";
-        p.filter = t ? t->FileDialogFilter().toStdWString() : std::wstring();
-        std::wstring name = doc->GetPathName().empty() ? doc->GetTitle() : doc->GetPathName();
-        while (!name.empty() && name.back() == L'*') name.pop_back();
-        p.initialName = name;
-        if (t) {
-            std::wstring ext = t->GetDocString(CDocTemplate::filterExt);
-            ext = ext.substr(0, ext.find(L';'));
-            if (!ext.empty() && ext.front() == L'.') ext.erase(0, 1);
-            p.defaultExt = ext;
-        }
-        std::wstring path = PromptForFileName(p);
-        if (path.empty()) break;
-        if (doc->OnSaveDocument(path)) {
-            doc->SetPathName(path);
-            if (AfxGetApp()) AfxGetApp()->AddToRecentFileList(path);
-        }
-        break;
-    }
+    case ID_FILE_SAVE_AS: doc->DoSave(std::wstring()); break;
     case ID_FILE_CLOSE:
         if (!doc->SaveModified()) break;
         if (CDocTemplate* t = FindTemplateOf(doc)) t->CloseDocument(doc);
@@ -1019,7 +997,14 @@ void CMDIFrameWndEx::dropEvent(QDropEvent* event) {
     }
     event->acceptProposedAction();
     activateWindow();
-    for (const QString& p : paths)
-        if (CWinAppEx* app = AfxGetApp()) app->OpenDocumentFile(p.toStdWString());
+    // The files open once the drop is over, so that a message about one of
+    // them does not hold the program they were dragged from.
+    QMetaObject::invokeMethod(
+        this,
+        [paths] {
+            for (const QString& p : paths)
+                if (CWinAppEx* app = AfxGetApp()) app->OpenDocumentFile(p.toStdWString());
+        },
+        Qt::QueuedConnection);
 }
 

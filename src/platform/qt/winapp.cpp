@@ -204,12 +204,25 @@ bool CWinAppEx::InitInstance() {
     std::setlocale(LC_NUMERIC, "C");
     kv::InstallQtMessageBoxes(true);
     CDocument::SetSaveAsPrompt([](CDocument& doc) {
+        // The document's own path (or its title) is offered, in the folder it came from.
+        CDocTemplate* t = FindTemplateOf(&doc);
         kv::FilePrompt p;
         p.open = false;
         p.title = L"Save As";
-        if (CDocTemplate* t = FindTemplateOf(&doc)) p.filter = t->FileDialogFilter().toStdWString();
-        p.initialName = doc.GetTitle();
+        p.filter = t ? t->FileDialogFilter().toStdWString() : std::wstring();
+        std::wstring name = doc.GetPathName().empty() ? doc.GetTitle() : doc.GetPathName();
+        while (!name.empty() && name.back() == L'*') name.pop_back();
+        p.initialName = name;
+        if (t) {
+            std::wstring ext = t->GetDocString(CDocTemplate::filterExt);
+            ext = ext.substr(0, ext.find(L';'));
+            if (!ext.empty() && ext.front() == L'.') ext.erase(0, 1);
+            p.defaultExt = ext;
+        }
         return kv::PromptForFileName(p);
+    });
+    CDocument::SetRecentFileHook([](const std::wstring& path) {
+        if (CWinAppEx* app = AfxGetApp()) app->AddToRecentFileList(path);
     });
     return true;
 }
@@ -382,9 +395,12 @@ void CWinAppEx::EnableShellOpen() {
         while (QLocalSocket* s = server->nextPendingConnection()) {
             s->setProperty("kvTopic", QString());
             connect(s, &QLocalSocket::disconnected, s, &QObject::deleteLater);
-            connect(s, &QLocalSocket::readyRead, this, [this, s] {
+            connect(s, &QLocalSocket::readyRead, this, [this, socket = QPointer<QLocalSocket>(s)] {
                 // One line the topic, then one line per request; each gets an answer.
-                while (s->canReadLine()) {
+                // A request may show a message box, whose loop can see the client
+                // hang up and delete its socket: the answer then goes to nobody.
+                while (socket && socket->canReadLine()) {
+                    QLocalSocket* s = socket;
                     QString line = QString::fromUtf8(s->readLine()).trimmed();
                     if (s->bytesAvailable() > 65536) {
                         s->abort();
@@ -395,10 +411,14 @@ void CWinAppEx::EnableShellOpen() {
                         s->setProperty("kvTopic", line);
                         continue;
                     }
+                    // A request that comes while a dialog or message box holds the
+                    // program is refused, not run beneath it: the command behind
+                    // the dialog may still be at work on the windows it would change.
                     bool ok = s->property("kvTopic").toString().compare(QStringLiteral("system"), Qt::CaseInsensitive) == 0 &&
-                              OnDDECommand(line);
-                    s->write(ok ? "ACK\n" : "NAK\n");
-                    s->flush();
+                              !QApplication::activeModalWidget() && OnDDECommand(line);
+                    if (!socket || socket->state() != QLocalSocket::ConnectedState) return;
+                    socket->write(ok ? "ACK\n" : "NAK\n");
+                    socket->flush();
                 }
             });
         }
