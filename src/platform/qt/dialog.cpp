@@ -19,12 +19,17 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
+#include <QScreen>
+#include <QShortcutEvent>
+#include <QShowEvent>
 #include <QStyle>
 
 #include "platform/message.h"
+#include "platform/qt/frames.h"
 #include "platform/qt/images.h"
 #include "platform/qt/std_ids.h"
 #include "platform/qt/strings.h"
+#include "platform/qt/winapp.h"
 
 namespace {
 
@@ -38,6 +43,18 @@ kv::ModalHook& Hook() {
     return hook;
 }
 
+// A mnemonic on a static text or a group box moves the focus to the control
+// after it, and presses it when it is a button, as the dialog manager does.
+bool FocusByMnemonic(QWidget* label, QShortcutEvent* e) {
+    CDialog* dlg = CDialog::FromWindow(qobject_cast<QDialog*>(label->window()));
+    QWidget* target = dlg ? dlg->ControlAfter(label) : nullptr;
+    if (!target) return false;
+    target->setFocus(Qt::ShortcutFocusReason);
+    if (auto* edit = qobject_cast<QLineEdit*>(target)) edit->selectAll();
+    if (auto* button = qobject_cast<QAbstractButton*>(target); button && !e->isAmbiguous()) button->animateClick();
+    return true;
+}
+
 // A static text as the system draws one: words wrap, tabs expand, and an
 // ampersand underlines the next character.
 class CStaticText : public QLabel {
@@ -48,6 +65,10 @@ public:
     }
 
 protected:
+    bool event(QEvent* e) override {
+        if (e->type() == QEvent::Shortcut && FocusByMnemonic(this, static_cast<QShortcutEvent*>(e))) return true;
+        return QLabel::event(e);
+    }
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
         int flags = static_cast<int>(m_align) | Qt::AlignTop | Qt::TextWordWrap | Qt::TextExpandTabs |
@@ -57,6 +78,22 @@ protected:
 
 private:
     Qt::Alignment m_align;
+};
+
+// A group box frames controls that are its siblings, not its children, so
+// its mnemonic goes to the control after it in the template.
+class CGroupBox : public QGroupBox {
+public:
+    CGroupBox(const QString& title, QWidget* parent) : QGroupBox(title, parent) {}
+
+protected:
+    bool event(QEvent* e) override {
+        if (e->type() == QEvent::Shortcut) {
+            FocusByMnemonic(this, static_cast<QShortcutEvent*>(e));
+            return true;
+        }
+        return QGroupBox::event(e);
+    }
 };
 
 // An etched line.
@@ -83,16 +120,6 @@ bool Focusable(kv::Ctl k) {
 
 QString Q(const std::wstring& s) { return QString::fromStdWString(s); }
 
-// Text without its mnemonic marks, as a control that cannot underline shows it.
-QString StripMnemonics(const QString& s) {
-    QString out;
-    for (int i = 0; i < s.size(); ++i) {
-        if (s[i] == u'&' && i + 1 < s.size()) ++i;
-        out += s[i];
-    }
-    return out;
-}
-
 }  // namespace
 
 // The window of a CDialog. Escape and the close box cancel through OnCancel.
@@ -112,8 +139,51 @@ public:
             QDialog::reject();
     }
 
+protected:
+    // Tab and Shift+Tab go from tab stop to tab stop in template order, and an
+    // edit reached so shows its whole text selected.
+    bool focusNextPrevChild(bool next) override {
+        if (!m_owner) return QDialog::focusNextPrevChild(next);
+        QWidget* to = m_owner->NextTabItem(focusWidget(), !next);
+        if (!to) return false;
+        to->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+        if (auto* edit = qobject_cast<QLineEdit*>(to)) edit->selectAll();
+        return true;
+    }
+    // The dialog opens with its frame centred over its owner's, kept on the
+    // owner's screen; one whose owner does not show keeps Qt's place.
+    void showEvent(QShowEvent* e) override {
+        QDialog::showEvent(e);
+        if (m_placed || e->spontaneous()) return;
+        m_placed = true;
+        QWidget* over = parentWidget();
+        if (!m_owner || !over || !over->isVisible() || over->isMinimized()) return;
+        QRect f = frameGeometry();
+        f.moveCenter(over->frameGeometry().center());
+        if (QScreen* screen = over->screen()) {
+            const QRect area = screen->availableGeometry();
+            if (f.right() > area.right()) f.moveRight(area.right());
+            if (f.bottom() > area.bottom()) f.moveBottom(area.bottom());
+            if (f.left() < area.left()) f.moveLeft(area.left());
+            if (f.top() < area.top()) f.moveTop(area.top());
+        }
+        move(f.topLeft());
+    }
+    // Enter that no push button took presses the default button, hidden or
+    // not; Escape cancels.
+    void keyPressEvent(QKeyEvent* e) override {
+        const bool enter = (e->key() == Qt::Key_Return && e->modifiers() == Qt::NoModifier) ||
+                           (e->key() == Qt::Key_Enter && (e->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier);
+        if (m_owner && enter) {
+            m_owner->OnEnter();
+            return;
+        }
+        QDialog::keyPressEvent(e);
+    }
+
 private:
     CDialog* m_owner;
+    bool m_placed = false;
 };
 
 namespace kv {
@@ -362,7 +432,12 @@ void CDialog::OnControlCommand(int id, Notify code) {
 }
 
 void CDialog::Build(QWidget* parent) {
-    auto* wnd = new CDialogWindow(parent, this);
+    // A dialog is owned by a top-level window, never by a child: the window
+    // of the parent given, else the main window. Qt opens it centred over
+    // its owner.
+    QWidget* owner = parent ? parent->window() : nullptr;
+    if (!owner) owner = AfxGetMainWnd();
+    auto* wnd = new CDialogWindow(owner, this);
     m_pWnd = wnd;
     QFont font = kv::DialogFont(m_template.fontName, m_template.pointSize);
     wnd->setFont(font);
@@ -395,7 +470,7 @@ void CDialog::Build(QWidget* parent) {
             break;
         }
         case kv::Ctl::GroupBox: {
-            auto* g = new QGroupBox(text, wnd);
+            auto* g = new CGroupBox(text, wnd);
             g->setAttribute(Qt::WA_TransparentForMouseEvents);
             w = g;
             break;
@@ -497,9 +572,6 @@ void CDialog::Build(QWidget* parent) {
             break;
         }
         }
-        // Controls of the system that cannot underline mnemonics show the text plain.
-        if (auto* g = qobject_cast<QGroupBox*>(w)) g->setTitle(StripMnemonics(text));
-
         w->setGeometry(geo);
         w->setProperty(kIdProperty, c.id);
         w->setFocusPolicy(Focusable(c.kind) ? Qt::StrongFocus : Qt::NoFocus);
@@ -577,7 +649,7 @@ void CDialog::SetDlgItemText(int id, const std::wstring& text) {
     else if (auto* l = qobject_cast<QLabel*>(w))
         l->setText(t);
     else if (auto* g = qobject_cast<QGroupBox*>(w))
-        g->setTitle(StripMnemonics(t));
+        g->setTitle(t);
 }
 
 int CDialog::IsDlgButtonChecked(int id) const {
@@ -649,12 +721,73 @@ void CDialog::EndDialog(int result) {
         m_pWnd->done(result);
 }
 
+bool CDialog::IsTabStop(std::size_t k) const {
+    if (k >= m_controls.size() || k >= m_template.controls.size()) return false;
+    const kv::ControlTemplate& c = m_template.controls[k];
+    QWidget* w = m_controls[k].second;
+    if (!w || !Focusable(c.kind) || !w->isEnabled() || !w->isVisibleTo(m_pWnd)) return false;
+    if (auto* r = qobject_cast<QRadioButton*>(w)) {
+        // An automatic radio button carries the tab stop while it is checked;
+        // a group with none checked keeps the template's.
+        if (r->isChecked()) return true;
+        QButtonGroup* g = r->group();
+        if (g && g->checkedButton()) return false;
+    }
+    return (c.style & kv::CS_TABSTOP) != 0;
+}
+
+QWidget* CDialog::NextTabItem(QWidget* from, bool previous) const {
+    const std::size_t n = m_controls.size();
+    if (n == 0) return nullptr;
+    std::size_t start = n;  // from none: the first tab stop (the last going back)
+    for (std::size_t k = 0; k < n; ++k)
+        if (m_controls[k].second == from) start = k;
+    for (std::size_t step = 1; step <= n; ++step) {
+        std::size_t k = start == n ? (previous ? n - step : step - 1)
+                                   : (previous ? (start + n - step) % n : (start + step) % n);
+        if (IsTabStop(k)) return m_controls[k].second;
+    }
+    return nullptr;
+}
+
+QWidget* CDialog::ControlAfter(QWidget* label) const {
+    bool after = false;
+    for (std::size_t k = 0; k < m_controls.size() && k < m_template.controls.size(); ++k) {
+        QWidget* w = m_controls[k].second;
+        if (w == label) {
+            after = true;
+            continue;
+        }
+        if (after && w && Focusable(m_template.controls[k].kind) && w->isEnabled() && w->isVisibleTo(m_pWnd))
+            return w;
+    }
+    return nullptr;
+}
+
+void CDialog::SetDefaultFocus() {
+    QWidget* first = NextTabItem(nullptr, false);
+    if (!first) return;
+    first->setFocus(Qt::TabFocusReason);
+    if (auto* edit = qobject_cast<QLineEdit*>(first)) edit->selectAll();
+}
+
+void CDialog::OnEnter() {
+    int id = IDOK;
+    for (const kv::ControlTemplate& c : m_template.controls)
+        if (c.kind == kv::Ctl::DefPushButton) {
+            id = c.id;
+            break;
+        }
+    if (QWidget* w = GetDlgItem(id); w && !w->isEnabled()) return;
+    OnControlCommand(id, Notify::Clicked);
+}
+
 int CDialog::DoModal() {
     m_bEnded = false;
     m_bModeless = false;
     Build(m_pParent);
     m_pWnd->setModal(true);
-    OnInitDialog();
+    if (OnInitDialog()) SetDefaultFocus();
     int r = kv::RunModal(*m_pWnd);
     int result = m_bEnded ? m_nResult : (r == IDOK ? IDOK : IDCANCEL);
     static_cast<CDialogWindow*>(m_pWnd.data())->Detach();
@@ -668,7 +801,7 @@ bool CDialog::Create(QWidget* parent) {
     m_bEnded = false;
     m_bModeless = true;
     Build(parent ? parent : m_pParent);
-    OnInitDialog();
+    if (OnInitDialog()) SetDefaultFocus();
     m_pWnd->show();
     return true;
 }

@@ -136,6 +136,14 @@ public:
     // The dialog that built `window`, if any.
     static CDialog* FromWindow(QDialog* window);
 
+    // The control Tab (or Shift+Tab) moves to from `from`, as the dialog
+    // manager finds it: the next tab stop in template order that shows and is
+    // enabled, wrapping round; nullptr when there is none.
+    QWidget* NextTabItem(QWidget* from, bool previous) const;
+    // The control a mnemonic on a static text or group box moves to: the
+    // first control after it in template order that can take the focus.
+    QWidget* ControlAfter(QWidget* label) const;
+
 protected:
     // Message-map entries for the dialog's controls.
     void MapNotify(int id, Notify code, std::function<void()> handler);
@@ -144,6 +152,13 @@ private:
     friend class CDialogWindow;
     void Build(QWidget* parent);
     void OnControlCommand(int id, Notify code);
+    // After OnInitDialog asked for it: the focus to the first tab stop, an
+    // edit's whole text selected.
+    void SetDefaultFocus();
+    // Enter outside a push button: the default button's command (IDOK when
+    // the template names none), unless that button is disabled.
+    void OnEnter();
+    bool IsTabStop(std::size_t index) const;
 
     kv::DialogTemplate m_template;
     QWidget* m_pParent;
