@@ -43,8 +43,9 @@ kv::ModalHook& Hook() {
     return hook;
 }
 
-// A mnemonic on a static text or a group box moves the focus to the control
-// after it, and presses it when it is a button, as the dialog manager does.
+// A mnemonic on a group box moves the focus to the control after it, and
+// presses it when it is a button, as the dialog manager does (a static text
+// does the same through its buddy).
 bool FocusByMnemonic(QWidget* label, QShortcutEvent* e) {
     CDialog* dlg = CDialog::FromWindow(qobject_cast<QDialog*>(label->window()));
     QWidget* target = dlg ? dlg->ControlAfter(label) : nullptr;
@@ -65,10 +66,6 @@ public:
     }
 
 protected:
-    bool event(QEvent* e) override {
-        if (e->type() == QEvent::Shortcut && FocusByMnemonic(this, static_cast<QShortcutEvent*>(e))) return true;
-        return QLabel::event(e);
-    }
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
         int flags = static_cast<int>(m_align) | Qt::AlignTop | Qt::TextWordWrap | Qt::TextExpandTabs |
@@ -140,16 +137,6 @@ public:
     }
 
 protected:
-    // Tab and Shift+Tab go from tab stop to tab stop in template order, and an
-    // edit reached so shows its whole text selected.
-    bool focusNextPrevChild(bool next) override {
-        if (!m_owner) return QDialog::focusNextPrevChild(next);
-        QWidget* to = m_owner->NextTabItem(focusWidget(), !next);
-        if (!to) return false;
-        to->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
-        if (auto* edit = qobject_cast<QLineEdit*>(to)) edit->selectAll();
-        return true;
-    }
     // The dialog opens with its frame centred over its owner's, kept on the
     // owner's screen; one whose owner does not show keeps Qt's place.
     void showEvent(QShowEvent* e) override {
@@ -433,8 +420,7 @@ void CDialog::OnControlCommand(int id, Notify code) {
 
 void CDialog::Build(QWidget* parent) {
     // A dialog is owned by a top-level window, never by a child: the window
-    // of the parent given, else the main window. Qt opens it centred over
-    // its owner.
+    // of the parent given, else the main window, over which it opens.
     QWidget* owner = parent ? parent->window() : nullptr;
     if (!owner) owner = AfxGetMainWnd();
     auto* wnd = new CDialogWindow(owner, this);
@@ -736,17 +722,9 @@ bool CDialog::IsTabStop(std::size_t k) const {
     return (c.style & kv::CS_TABSTOP) != 0;
 }
 
-QWidget* CDialog::NextTabItem(QWidget* from, bool previous) const {
-    const std::size_t n = m_controls.size();
-    if (n == 0) return nullptr;
-    std::size_t start = n;  // from none: the first tab stop (the last going back)
-    for (std::size_t k = 0; k < n; ++k)
-        if (m_controls[k].second == from) start = k;
-    for (std::size_t step = 1; step <= n; ++step) {
-        std::size_t k = start == n ? (previous ? n - step : step - 1)
-                                   : (previous ? (start + n - step) % n : (start + step) % n);
+QWidget* CDialog::FirstTabStop() const {
+    for (std::size_t k = 0; k < m_controls.size(); ++k)
         if (IsTabStop(k)) return m_controls[k].second;
-    }
     return nullptr;
 }
 
@@ -765,7 +743,7 @@ QWidget* CDialog::ControlAfter(QWidget* label) const {
 }
 
 void CDialog::SetDefaultFocus() {
-    QWidget* first = NextTabItem(nullptr, false);
+    QWidget* first = FirstTabStop();
     if (!first) return;
     first->setFocus(Qt::TabFocusReason);
     if (auto* edit = qobject_cast<QLineEdit*>(first)) edit->selectAll();

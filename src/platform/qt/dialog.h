@@ -3,7 +3,11 @@
 // dialog-unit positions (converted with the metrics of the dialog's font),
 // found by their ids, and filled and read back through data exchange. Every
 // modal dialog of the program runs through RunModal, so that a test can fill
-// a dialog and press its buttons without a modal loop.
+// a dialog and press its buttons without a modal loop. A dialog is owned by
+// the main window (or the window of the parent it is given) and opens
+// centred over it; at the start the focus goes to the first tab stop, an
+// edit with its text selected, and Enter presses the default button even
+// when it is hidden.
 
 #include <cstdint>
 #include <functional>
@@ -136,12 +140,12 @@ public:
     // The dialog that built `window`, if any.
     static CDialog* FromWindow(QDialog* window);
 
-    // The control Tab (or Shift+Tab) moves to from `from`, as the dialog
-    // manager finds it: the next tab stop in template order that shows and is
-    // enabled, wrapping round; nullptr when there is none.
-    QWidget* NextTabItem(QWidget* from, bool previous) const;
-    // The control a mnemonic on a static text or group box moves to: the
-    // first control after it in template order that can take the focus.
+    // The control that takes the focus when the dialog opens: the first tab
+    // stop in template order that shows and is enabled (an automatic radio
+    // button while it is checked); nullptr when there is none.
+    QWidget* FirstTabStop() const;
+    // The control a mnemonic on a group box moves to: the first control after
+    // it in template order that can take the focus, shows and is enabled.
     QWidget* ControlAfter(QWidget* label) const;
 
 protected:
