@@ -736,8 +736,7 @@ QWidget* CDialog::ControlAfter(QWidget* label) const {
             after = true;
             continue;
         }
-        if (after && w && Focusable(m_template.controls[k].kind) && w->isEnabled() && w->isVisibleTo(m_pWnd))
-            return w;
+        if (after && IsTabStop(k)) return w;
     }
     return nullptr;
 }

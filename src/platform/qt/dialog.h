@@ -144,8 +144,8 @@ public:
     // stop in template order that shows and is enabled (an automatic radio
     // button while it is checked); nullptr when there is none.
     QWidget* FirstTabStop() const;
-    // The control a mnemonic on a group box moves to: the first control after
-    // it in template order that can take the focus, shows and is enabled.
+    // The control a mnemonic on a group box moves to: the first tab stop after
+    // it in template order that shows and is enabled.
     QWidget* ControlAfter(QWidget* label) const;
 
 protected:
