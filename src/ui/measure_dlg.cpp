@@ -56,19 +56,6 @@ int CMeasureDlg::DoModal() {
     return CDialog::DoModal();
 }
 
-bool CMeasureDlg::OnInitDialog() {
-    CDialog::OnInitDialog();
-    // Enter in any field activates the hidden OK button, as the dialog
-    // manager does with the default button whether it shows or not; Qt only
-    // presses a default button that is visible.
-    for (int id : {IDC_MEASURE_WIDTH, IDC_MEASURE_DEPTH, IDC_MEASURE_HEIGHT, IDC_MEASURE_OCCUPANT, IDC_MEASURE_FROMX,
-                   IDC_MEASURE_TOX, IDC_MEASURE_FROMY, IDC_MEASURE_TOY, IDC_MEASURE_FROMZ, IDC_MEASURE_TOZ}) {
-        if (auto* e = GetDlgItemAs<QLineEdit>(id))
-            QObject::connect(e, &QLineEdit::returnPressed, GetWindow(), [this] { OnOK(); });
-    }
-    return true;
-}
-
 void CMeasureDlg::DoDataExchange(CDataExchange* pDX) {
     DDX_TextDouble6(pDX, IDC_MEASURE_WIDTH, m_dWidth);
     DDV_MinMaxDouble(pDX, m_dWidth, 0., 1000.);

@@ -18,7 +18,6 @@ public:
 
     // Builds the occupant size from the three extents, then runs the dialog.
     int DoModal() override;
-    bool OnInitDialog() override;
     void DoDataExchange(CDataExchange* pDX) override;
 
     double m_dWidth = 0.0;

@@ -721,10 +721,13 @@ TEST_F(GeometryCommands, MoveEastFollowsEachViewsRotation) {
     Select({kGroupSingle, kGroupTwenty});
     Run(ID_EDIT_MOVEMODELS, [](QDialog& w) {
         SetText(w, IDC_MOVE_X, "16");
+        SetText(w, IDC_MOVE_Y, "3");
         SetText(w, IDC_MOVE_Z, "-2.5");
         return PressOk(w);
     });
-    auto moved = [](P p) { return P{p.x + 16, p.y - 2.5f, p.z}; };
+    // East is the model's x, towards the prop arrow its z, up its y; each
+    // view takes the offset turned to its own rotation.
+    auto moved = [](P p) { return P{p.x + 16, p.y - 2.5f, p.z + 3}; };
     EXPECT_EQ(Points(SingleRow()), Map(kPoints, moved));
     ExpectSetHolds(moved);
     EXPECT_EQ(Marks(kGroupSingle), MarkOnly(1));

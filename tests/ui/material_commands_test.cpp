@@ -311,6 +311,65 @@ TEST(MergeCommand, AppendsAModelOfAnotherOpenArchiveToTheSelectedOne) {
     EXPECT_TRUE(w.messages.boxes().empty());
 }
 
+// The texture IDs of an entry's materials, in block order.
+std::vector<std::uint32_t> TextureIds(CDATDoc* doc, std::uint32_t row) {
+    std::vector<std::uint32_t> out;
+    for (const _s3d_work_block& b : Materials(doc, row))
+        out.push_back(b.textures.empty() ? 0 : b.textures.front().textureId);
+    return out;
+}
+
+Model WithTexture(Model m, std::uint32_t id) {
+    m.mats = [id](int) { return std::vector<S3DMaterial>{Material(id, false)}; };
+    return m;
+}
+
+TEST(MergeCommand, TheSourceIsTheChosenModelOfTheChosenArchive) {
+    Workspace w;
+    // Every model carries a texture of its own, so the merged material tells
+    // which archive and which model were read. The selection lists the
+    // twenty-view model before the single-view one.
+    CDATDoc* target = w.Open("target.dat", {WithTexture(Model{0x2000, 0x20000, true, "Twenty"}, 0x7A7A0001),
+                                            WithTexture(Model{0x1000, 0x10000, false, "Tgt"}, 0x7A7A0002)});
+    CDATDoc* source = w.Open("source.dat", {WithTexture(Model{0x4000, 0x40000, true, "SrcTwenty"}, 0x5C5C0001),
+                                            WithTexture(Model{0x3000, 0x30000, false, "SrcOne"}, 0x5C5C0002),
+                                            WithTexture(Model{0x3000, 0x30010, false, "SrcTwo"}, 0x5C5C0003)});
+    ASSERT_TRUE(target && source);
+    ASSERT_EQ(target->m_pModels[0].nViews, 20);
+    Workspace::Select(target, {0, 1});
+
+    kvtest::ModalScript script;
+    std::vector<QString> offered;
+    script.Then([&](QDialog& window) {
+        auto* dlg = DialogOf<CMergeDlg>(window);
+        EXPECT_TRUE(dlg);
+        if (!dlg) return static_cast<int>(IDCANCEL);
+        dlg->GetDlgItemAs<QListWidget>(IDC_MERGE_DATFILES)->setCurrentRow(1);
+        offered = ListLines(dlg, IDC_MERGE_MODELS);
+        // The second line offered is model 2 of the source.
+        dlg->GetDlgItemAs<QListWidget>(IDC_MERGE_MODELS)->setCurrentRow(1);
+        return Press(window, IDOK);
+    });
+    Workspace::Run(target, ID_EDIT_MERGEMODELS);
+
+    // A single-view model in the selection, though not first, limits the
+    // offer to single-view sources.
+    EXPECT_EQ(offered, (std::vector<QString>{"  20 0x5ad0e817 0x003000 0x030000 SrcOne",
+                                             "  21 0x5ad0e817 0x003000 0x030010 SrcTwo"}));
+    for (int j = 0; j < 20; ++j) {
+        const int row = target->FindViewRow(target->m_pModels[0].nRow, j);
+        EXPECT_EQ(TextureIds(target, static_cast<std::uint32_t>(row)), (std::vector<std::uint32_t>{0x7A7A0001, 0x5C5C0003}))
+            << "view " << j;
+    }
+    EXPECT_EQ(TextureIds(target, static_cast<std::uint32_t>(target->m_pModels[1].nRow)),
+              (std::vector<std::uint32_t>{0x7A7A0002, 0x5C5C0003}));
+    EXPECT_EQ(Marks(target, 0), MarkedAt(4, L'G'));
+    EXPECT_EQ(Marks(target, 1), MarkedAt(4, L'G'));
+    EXPECT_TRUE(target->IsModified());
+    EXPECT_FALSE(source->IsModified());
+    EXPECT_TRUE(w.messages.boxes().empty());
+}
+
 TEST(MergeCommand, WithinOneArchiveATwentyViewModelTakesItselfAndEveryKindIsOffered) {
     Workspace w;
     CDATDoc* doc = w.Open("within.dat", {Model{0x1000, 0x10000, false, "One"}, Model{0x2000, 0x20000, true, "Twenty"}});

@@ -3,7 +3,11 @@
 // dialog-unit positions (converted with the metrics of the dialog's font),
 // found by their ids, and filled and read back through data exchange. Every
 // modal dialog of the program runs through RunModal, so that a test can fill
-// a dialog and press its buttons without a modal loop.
+// a dialog and press its buttons without a modal loop. A dialog is owned by
+// the main window (or the window of the parent it is given) and opens
+// centred over it; at the start the focus goes to the first tab stop, an
+// edit with its text selected, and Enter presses the default button even
+// when it is hidden.
 
 #include <cstdint>
 #include <functional>
@@ -136,6 +140,14 @@ public:
     // The dialog that built `window`, if any.
     static CDialog* FromWindow(QDialog* window);
 
+    // The control that takes the focus when the dialog opens: the first tab
+    // stop in template order that shows and is enabled (an automatic radio
+    // button while it is checked); nullptr when there is none.
+    QWidget* FirstTabStop() const;
+    // The control a mnemonic on a group box moves to: the first tab stop after
+    // it in template order that shows and is enabled.
+    QWidget* ControlAfter(QWidget* label) const;
+
 protected:
     // Message-map entries for the dialog's controls.
     void MapNotify(int id, Notify code, std::function<void()> handler);
@@ -144,6 +156,13 @@ private:
     friend class CDialogWindow;
     void Build(QWidget* parent);
     void OnControlCommand(int id, Notify code);
+    // After OnInitDialog asked for it: the focus to the first tab stop, an
+    // edit's whole text selected.
+    void SetDefaultFocus();
+    // Enter outside a push button: the default button's command (IDOK when
+    // the template names none), unless that button is disabled.
+    void OnEnter();
+    bool IsTabStop(std::size_t index) const;
 
     kv::DialogTemplate m_template;
     QWidget* m_pParent;
