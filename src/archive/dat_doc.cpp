@@ -125,7 +125,9 @@ bool CDATDoc::ParseArchive(const std::wstring& name, int mode) {
         _dbpf_index_entry e = IndexEntry(row);
         if (e.size != 0 && static_cast<std::uint64_t>(e.offset) + e.size > m_nFileSize) return false;
     }
-    if (!FindSharedEntries(count)) return false;
+    // A commit lays every entry out in bytes of its own and clears the
+    // tables itself, so only a loaded image is searched for shared bytes.
+    if (mode == 0 && !FindSharedEntries(count)) return false;
 
     std::vector<ModelKey> keys;
     if (mode == 0) {
