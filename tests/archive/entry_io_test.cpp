@@ -171,15 +171,40 @@ TEST(EntryIo, DirFollowsACompressedEntryStoredInPlaceWithANewUncompressedSize) {
     DbpfBuilder a;
     a.Add(kTypeS3D, 1, 0x10, padded);
     a.AddDir();
-    doc = OpenArchive(a.Build());
-    ASSERT_TRUE(doc);
-    l = Load(*doc, 0);
-    GrowFirstBlock(*l.model, 9.0f);
-    ASSERT_TRUE(doc->StoreModel(0, std::move(l.model), l.compressed, l.size));
-    EXPECT_FALSE(doc->AnyPending());
-    ASSERT_TRUE(doc->CommitReplacedEntries());
-    const auto image = ImageOf(*doc);
-    EXPECT_EQ(ReadU32(image, doc->IndexEntry(1).offset + 12), grown.size());
+    const auto file = a.Build();
+    // The same archive with its DIR inside the index: its records go to a
+    // copy of their own, which the commit then lays out.
+    std::vector<std::uint8_t> dirInIndex = file;
+    WriteU32(dirInIndex, ReadU32(file, 40) + 20 + 12, ReadU32(file, 40));
+
+    const std::vector<std::uint8_t>* archives[] = {&file, &dirInIndex};
+    for (const std::vector<std::uint8_t>* archive : archives) {
+        SCOPED_TRACE(archive == &file ? "DIR of its own" : "DIR inside the index");
+        doc = OpenArchive(*archive);
+        ASSERT_TRUE(doc);
+        const auto before = ImageOf(*doc);
+        l = Load(*doc, 0);
+        GrowFirstBlock(*l.model, 9.0f);
+        ASSERT_TRUE(doc->StoreModel(0, std::move(l.model), l.compressed, l.size));
+        EXPECT_FALSE(doc->AnyPending());
+        // Nothing is pending, yet the save rewrites the DIR first.
+        MessageRecorder rec;
+        const std::string path = WriteTempFile("stale-dir.dat", {});
+        ASSERT_TRUE(doc->OnSaveDocument(kv::Utf8ToWide(path)));
+        EXPECT_TRUE(rec.boxes().empty());
+        const auto saved = ReadFileBytes(path);
+        auto again = OpenArchive(saved);
+        ASSERT_TRUE(again);
+        EXPECT_EQ(ReadU32(BytesOf(*again, 1), 12), grown.size());
+        EXPECT_EQ(BytesOf(*again, 0), BytesOf(*doc, 0));
+        if (archive == &file) {
+            // Stored in place: only the DIR record's size differs.
+            auto expected = before;
+            WriteU32(expected, doc->IndexEntry(1).offset + 12, static_cast<std::uint32_t>(grown.size()));
+            std::copy_n(BytesOf(*doc, 0).begin(), doc->IndexEntry(0).size, expected.begin() + doc->IndexEntry(0).offset);
+            EXPECT_EQ(saved, expected);
+        }
+    }
 }
 
 TEST(EntryIo, LoadRefusals) {
