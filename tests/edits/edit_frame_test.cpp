@@ -216,6 +216,11 @@ TEST(EditFrame, ModelsWithMoreThan65536BlocksOfAKindAreEditedAndStored) {
         EXPECT_TRUE(rec.boxes().empty());
         EXPECT_EQ(doc->m_nStores, 6u);
 
+        // Saved and opened again, the file holds the edited model.
+        const std::string path = WriteTempFile("many-blocks.dat", {});
+        ASSERT_TRUE(doc->OnSaveDocument(kv::Utf8ToWide(path)));
+        doc = OpenArchive(ReadFileBytes(path));
+        ASSERT_TRUE(doc);
         auto model = Load(*doc, 0);
         ASSERT_TRUE(model);
         const _s3dvert_vertex& v = model->vert.blocks.back().vertices[1];
@@ -224,5 +229,32 @@ TEST(EditFrame, ModelsWithMoreThan65536BlocksOfAKindAreEditedAndStored) {
         EXPECT_EQ(model->indx.blocks.back().indices, (std::vector<std::uint16_t>{2, 1, 0}));
         EXPECT_EQ(model->mats.blocks.back().flags, 0x3Bu);
         EXPECT_EQ(model->vert.blockCount, 65537u);
+    }
+}
+
+// Thousands of empty property records take far more memory than image bytes;
+// a model of 3,000 (an image of 18 KB) is read, edited and saved like any other.
+TEST(EditFrame, AModelOfThousandsOfEmptyRecordsIsEditedAndSaved) {
+    S3DBuilder m = ModelOf({{1, 2, 3}});
+    m.props.assign(3000, {});
+    m.regions.assign(3000, {});
+    for (bool compressed : {false, true}) {
+        SCOPED_TRACE(compressed ? "compressed" : "plain");
+        DbpfBuilder b;
+        b.Add(kTypeS3D, 7, 0x5000, EntryOf(m, compressed));
+        auto doc = Open(b);
+        ASSERT_TRUE(doc);
+        MessageRecorder rec;
+        ASSERT_TRUE(doc->ScaleModel(0, 0, false, 1, 1, false, 2.0));
+        EXPECT_TRUE(rec.boxes().empty());
+        const std::string path = WriteTempFile("empty-records.dat", {});
+        ASSERT_TRUE(doc->OnSaveDocument(kv::Utf8ToWide(path)));
+        doc = OpenArchive(ReadFileBytes(path));
+        ASSERT_TRUE(doc);
+        auto model = Load(*doc, 0);
+        ASSERT_TRUE(model);
+        EXPECT_EQ(model->prop.blocks.size(), 3000u);
+        EXPECT_EQ(model->regp.blocks.size(), 3000u);
+        EXPECT_EQ(PointOf(VerticesOf(*doc, 0).at(0)), (P{2, 4, 6}));
     }
 }
