@@ -85,6 +85,7 @@ bool CDATDoc::CommitReplacedEntries() {
     // Every entry has bytes of its own in the new layout.
     m_vShared.assign(count, 0);
     m_vOverIndex.assign(count, 0);
+    m_bOverIndex = false;
     m_bDirStale = false;
     RebuildDirectory();
 

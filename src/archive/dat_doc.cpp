@@ -188,6 +188,7 @@ bool CDATDoc::FindSharedEntries(std::uint32_t count) {
         ranges.reserve(count);
         m_vShared.assign(count, 0);
         m_vOverIndex.assign(count, 0);
+        m_bOverIndex = false;
     } catch (const std::bad_alloc&) {
         return false;
     }
@@ -201,7 +202,7 @@ bool CDATDoc::FindSharedEntries(std::uint32_t count) {
         // it is never written in place, and it takes its bytes along before
         // the index is written.
         if (begin < kHeaderSize) m_vShared[row] = 1;
-        if (begin < indexEnd && indexBegin < end) m_vShared[row] = m_vOverIndex[row] = 1;
+        if (begin < indexEnd && indexBegin < end) m_vShared[row] = m_vOverIndex[row] = m_bOverIndex = 1;
         ranges.push_back({begin, end, row});
     }
     std::sort(ranges.begin(), ranges.end(), [](const Range& a, const Range& b) { return a.begin < b.begin; });
@@ -218,6 +219,9 @@ bool CDATDoc::FindSharedEntries(std::uint32_t count) {
 }
 
 bool CDATDoc::DetachIndexOverlaps() {
+    // Every store at a new size asks, so an archive without such entries
+    // (nearly all of them) answers at once.
+    if (!m_bOverIndex) return true;
     for (std::uint32_t row = 0; row < m_vOverIndex.size(); ++row) {
         if (!m_vOverIndex[row] || HasPending(row)) continue;
         try {
@@ -229,6 +233,7 @@ bool CDATDoc::DetachIndexOverlaps() {
             return false;
         }
     }
+    m_bOverIndex = false;
     return true;
 }
 

@@ -132,6 +132,7 @@ private:
 
     std::vector<char> m_vShared;     // per index row, from the last validation
     std::vector<char> m_vOverIndex;  // per index row: its bytes overlap the index
+    bool m_bOverIndex = false;       // some entry over the index still has no copy of its own
 
     void GroupModels();
     void DeriveDisplayName(_dat_model& model);
