@@ -79,7 +79,7 @@ void BM_ParseS3D(benchmark::State& state) {
     for (auto _ : state) {
         const auto t0 = Clock::now();
         _s3d_model model;
-        if (ParseS3D(image.data(), image.size(), model) != 0) state.SkipWithError("image refused");
+        if (ParseS3D(image.data(), image.size(), model) != 1) state.SkipWithError("image refused");
         benchmark::DoNotOptimize(model.vert.blocks.data());
         seconds += std::chrono::duration<double>(Clock::now() - t0).count();
     }
@@ -89,7 +89,7 @@ void BM_ParseS3D(benchmark::State& state) {
 void BM_EncodeS3D(benchmark::State& state) {
     const auto& image = Image(static_cast<std::size_t>(state.range(0)));
     _s3d_model model;
-    if (ParseS3D(image.data(), image.size(), model) != 0) {
+    if (ParseS3D(image.data(), image.size(), model) != 1) {
         state.SkipWithError("image refused");
         return;
     }

@@ -13,7 +13,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     kvfuzz::QuietMessages();
     _s3d_model model;
     model.declaredLength = 0xC0FFEE;  // a refused image must leave the model as it was
-    if (ParseS3D(data, size, model) != 0) {
+    const int parsed = ParseS3D(data, size, model);
+    if (parsed != 1) {
+        FUZZ_CHECK(parsed == -1);
         FUZZ_CHECK(model.declaredLength == 0xC0FFEE);
         FUZZ_CHECK(model.vert.blocks.empty() && !model.vert.raw);
         return 0;
@@ -25,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(first.size() >= 20);
 
     _s3d_model again;
-    FUZZ_CHECK(ParseS3D(first.data(), first.size(), again) == 0);
+    FUZZ_CHECK(ParseS3D(first.data(), first.size(), again) == 1);
     FUZZ_CHECK(again.declaredLength == first.size());
     FUZZ_CHECK(again.vert.blocks.size() == model.vert.blocks.size());
     FUZZ_CHECK(again.mats.blocks.size() == model.mats.blocks.size());

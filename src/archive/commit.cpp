@@ -4,6 +4,7 @@
 #include "archive/dat_doc.h"
 #include "platform/binary_io.h"
 #include "platform/message.h"
+#include "s3d/allocation_seam.h"
 
 using kv::ByteWriter;
 
@@ -24,11 +25,15 @@ bool CDATDoc::CommitReplacedEntries() {
     std::uint64_t total = kHeaderSize + indexSize;
     for (std::uint32_t row = 0; row < count; ++row) total += IndexEntry(row).size;
     if (!AnyPending()) {
-        if (m_bDirStale) {
+        if (!m_bDirStale) return true;
+        // A DIR that shares its bytes is rewritten in a copy of its own, which
+        // then needs the layout below like any pending entry.
+        if (!DetachSharedDir()) return false;
+        if (!AnyPending()) {
             m_bDirStale = false;
             RebuildDirectory();
+            return true;
         }
-        return true;
     }
     // The header's offsets are 32-bit: an image past that could not be described.
     if (total > 0xFFFFFFFFu) {
@@ -39,6 +44,7 @@ bool CDATDoc::CommitReplacedEntries() {
     kv::ByteImage image;
     try {
         // Uninitialised: every byte is written below.
+        kv::AllocationSeam::Count();
         image.resize(static_cast<std::size_t>(total));
     } catch (const std::bad_alloc&) {
         AfxMessageBox(L"Insufficient memory!!!");
@@ -78,11 +84,31 @@ bool CDATDoc::CommitReplacedEntries() {
 
     // Every entry has bytes of its own in the new layout.
     m_vShared.assign(count, 0);
+    m_vOverIndex.assign(count, 0);
+    m_bOverIndex = false;
     m_bDirStale = false;
     RebuildDirectory();
 
     if (!ParseArchive(GetTitle(), 1)) {
         AfxMessageBox(GetTitle() + L" appears corrupted!\nIt is suggested that you don't save this file");
+        return false;
+    }
+    return true;
+}
+
+bool CDATDoc::DetachSharedDir() {
+    if (m_nDirRow < 0) return true;
+    const auto dirRow = static_cast<std::uint32_t>(m_nDirRow);
+    // A DIR whose bytes other entries, the header or the index share gets a
+    // place of its own (laid out by the next commit) before its records are
+    // rewritten, so that nothing else is written through it.
+    if (!IsShared(dirRow) || HasPending(dirRow)) return true;
+    try {
+        kv::AllocationSeam::Count();
+        auto bytes = EntryBytes(dirRow);
+        m_ppReplaced.at(dirRow) = std::make_unique<std::vector<std::uint8_t>>(bytes.begin(), bytes.end());
+    } catch (const std::exception&) {
+        AfxMessageBox(L"Insufficient memory!!!");
         return false;
     }
     return true;
@@ -95,20 +121,13 @@ bool CDATDoc::RebuildDirectory() {
     const std::uint32_t count = IndexCount();
     const auto dirRow = static_cast<std::uint32_t>(m_nDirRow);
     const _dbpf_index_entry dir = IndexEntry(dirRow);
-    // A DIR whose bytes other entries share gets a place of its own (laid out
-    // by the next commit) before its records are rewritten, so that no other
-    // entry is written through it.
-    if (IsShared(dirRow) && !HasPending(dirRow)) {
-        try {
-            auto bytes = EntryBytes(dirRow);
-            m_ppReplaced.at(dirRow) = std::make_unique<std::vector<std::uint8_t>>(bytes.begin(), bytes.end());
-        } catch (const std::exception&) {
-            AfxMessageBox(L"Insufficient memory!!!");
-            return false;
-        }
-    }
-    std::uint8_t* records = HasPending(dirRow) ? m_ppReplaced[dirRow]->data() : m_pBuffer.data() + dir.offset;
-    const std::size_t room = HasPending(dirRow) ? m_ppReplaced[dirRow]->size() : dir.size;
+    if (!DetachSharedDir()) return false;
+    // An empty DIR may point anywhere: it has room for no record.
+    const bool inImage = static_cast<std::uint64_t>(dir.offset) + dir.size <= m_pBuffer.size();
+    std::uint8_t* records = HasPending(dirRow) ? m_ppReplaced[dirRow]->data()
+                            : inImage          ? m_pBuffer.data() + dir.offset
+                                               : nullptr;
+    const std::size_t room = HasPending(dirRow) ? m_ppReplaced[dirRow]->size() : inImage ? dir.size : 0;
     std::uint32_t written = 0;
     bool ok = true;
     for (std::uint32_t row = 0; row < count && ok; ++row) {

@@ -8,6 +8,7 @@
 #include "platform/exceptions.h"
 #include "platform/file.h"
 #include "platform/message.h"
+#include "s3d/allocation_seam.h"
 
 using kv::ByteReader;
 using kv::ByteWriter;
@@ -81,6 +82,7 @@ void CDATDoc::Serialize(CArchive& ar) {
 
     m_nFileSize = static_cast<std::uint32_t>(length);
     try {
+        kv::AllocationSeam::Count();
         m_pBuffer.resize(m_nFileSize);  // every byte is read from the file next
     } catch (const std::bad_alloc&) {
         m_pBuffer.clear();
@@ -116,17 +118,21 @@ bool CDATDoc::ParseArchive(const std::wstring& name, int mode) {
     const std::uint32_t count = hd.indexEntryCount;
 
     // An entry must lie wholly inside the image: everything after this point
-    // reads entry bytes at the offsets the index gives.
+    // reads entry bytes at the offsets the index gives. An empty entry reads
+    // nothing, wherever its offset points.
     for (std::uint32_t row = 0; row < count; ++row) {
         if (HasPending(row)) continue;
         _dbpf_index_entry e = IndexEntry(row);
-        if (static_cast<std::uint64_t>(e.offset) + e.size > m_nFileSize) return false;
+        if (e.size != 0 && static_cast<std::uint64_t>(e.offset) + e.size > m_nFileSize) return false;
     }
-    if (!FindSharedEntries(count)) return false;
+    // A commit lays every entry out in bytes of its own and clears the
+    // tables itself, so only a loaded image is searched for shared bytes.
+    if (mode == 0 && !FindSharedEntries(count)) return false;
 
     std::vector<ModelKey> keys;
     if (mode == 0) {
         try {
+            kv::AllocationSeam::Count();
             m_pModels.clear();
             m_pModels.reserve(count);
             keys.reserve(count);
@@ -157,6 +163,7 @@ bool CDATDoc::ParseArchive(const std::wstring& name, int mode) {
     GroupTwentyViewSets(m_pModels, keys);
     m_nModels = static_cast<std::uint32_t>(m_pModels.size());
     try {
+        kv::AllocationSeam::Count();
         m_ppReplaced.clear();
         m_ppReplaced.resize(count);
     } catch (const std::bad_alloc&) {
@@ -177,8 +184,11 @@ bool CDATDoc::FindSharedEntries(std::uint32_t count) {
     };
     std::vector<Range> ranges;
     try {
+        kv::AllocationSeam::Count();
         ranges.reserve(count);
         m_vShared.assign(count, 0);
+        m_vOverIndex.assign(count, 0);
+        m_bOverIndex = false;
     } catch (const std::bad_alloc&) {
         return false;
     }
@@ -188,9 +198,11 @@ bool CDATDoc::FindSharedEntries(std::uint32_t count) {
         const _dbpf_index_entry e = IndexEntry(row);
         if (e.size == 0) continue;
         const std::uint64_t begin = e.offset, end = begin + e.size;
-        // Data laid over the header or the index is not an archive we can
-        // write back without damage.
-        if (begin < kHeaderSize || (begin < indexEnd && indexBegin < end)) return false;
+        // Data laid over the header or the index shares its bytes with them:
+        // it is never written in place, and it takes its bytes along before
+        // the index is written.
+        if (begin < kHeaderSize) m_vShared[row] = 1;
+        if (begin < indexEnd && indexBegin < end) m_vShared[row] = m_vOverIndex[row] = m_bOverIndex = 1;
         ranges.push_back({begin, end, row});
     }
     std::sort(ranges.begin(), ranges.end(), [](const Range& a, const Range& b) { return a.begin < b.begin; });
@@ -203,6 +215,25 @@ bool CDATDoc::FindSharedEntries(std::uint32_t count) {
         }
         if (ranges[i].end > ranges[reach].end) reach = i;
     }
+    return true;
+}
+
+bool CDATDoc::DetachIndexOverlaps() {
+    // Every store at a new size asks, so an archive without such entries
+    // (nearly all of them) answers at once.
+    if (!m_bOverIndex) return true;
+    for (std::uint32_t row = 0; row < m_vOverIndex.size(); ++row) {
+        if (!m_vOverIndex[row] || HasPending(row)) continue;
+        try {
+            kv::AllocationSeam::Count();
+            const auto bytes = EntryBytes(row);
+            m_ppReplaced.at(row) = std::make_unique<std::vector<std::uint8_t>>(bytes.begin(), bytes.end());
+        } catch (const std::exception&) {
+            AfxMessageBox(L"Insufficient memory!!!");
+            return false;
+        }
+    }
+    m_bOverIndex = false;
     return true;
 }
 

@@ -97,9 +97,13 @@ public:
     bool IsCompressed(std::uint32_t row) const;
     bool HasPending(std::uint32_t row) const { return row < m_ppReplaced.size() && m_ppReplaced[row] != nullptr; }
     bool AnyPending() const;
-    // The entry's bytes in the image are also another entry's, so it is never
-    // written in place.
+    // The entry's bytes in the image are also another entry's, the header's
+    // or the index's, so it is never written in place.
     bool IsShared(std::uint32_t row) const { return row < m_vShared.size() && m_vShared[row]; }
+    // Gives every entry laid over the index a pending copy of its bytes, so
+    // that writing the index changes no entry; false after "Insufficient
+    // memory!!!". Whoever writes the live image's index calls it first.
+    bool DetachIndexOverlaps();
 
     // --- the document's state ---
     kv::ByteImage m_pBuffer;  // the archive image, m_nFileSize bytes
@@ -118,11 +122,17 @@ public:
     std::uint64_t m_nStores = 0;
 
 private:
-    // Finds entries whose bytes overlap; false when one overlaps the header
-    // or the index.
+    // Finds entries whose bytes overlap another entry's, the header or the
+    // index; false when there is no memory for the tables.
     bool FindSharedEntries(std::uint32_t count);
 
-    std::vector<char> m_vShared;  // per index row, from the last validation
+    // Gives a DIR that shares its bytes a pending copy of its own; false
+    // after "Insufficient memory!!!".
+    bool DetachSharedDir();
+
+    std::vector<char> m_vShared;     // per index row, from the last validation
+    std::vector<char> m_vOverIndex;  // per index row: its bytes overlap the index
+    bool m_bOverIndex = false;       // some entry over the index still has no copy of its own
 
     void GroupModels();
     void DeriveDisplayName(_dat_model& model);

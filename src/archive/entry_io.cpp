@@ -5,6 +5,7 @@
 #include "platform/binary_io.h"
 #include "platform/message.h"
 #include "platform/text.h"
+#include "s3d/allocation_seam.h"
 #include "s3d/s3d_format.h"
 #include "s3d/s3d_model.h"
 
@@ -29,6 +30,7 @@ std::unique_ptr<_s3d_model> CDATDoc::LoadModel(std::uint32_t row, bool& compress
 
     std::unique_ptr<_s3d_model> model;
     try {
+        kv::AllocationSeam::Count();
         model = std::make_unique<_s3d_model>();
     } catch (const std::bad_alloc&) {
         AfxMessageBox(L"INVALID S3D HANDLE!!!");
@@ -36,7 +38,14 @@ std::unique_ptr<_s3d_model> CDATDoc::LoadModel(std::uint32_t row, bool& compress
     }
     // A model the reader cannot take whole is never edited, or it would be
     // written back without what the reader skipped.
-    if (ParseS3D(image.data(), image.size(), *model) != 0) {
+    int parsed;
+    try {
+        parsed = ParseS3D(image.data(), image.size(), *model);
+    } catch (const std::bad_alloc&) {
+        AfxMessageBox(L"Insufficient memory!!!");
+        return nullptr;
+    }
+    if (parsed != 1) {
         AfxMessageBox(kv::FormatW(L"S3D Decoding Error!!!\n\nThe model %#08x %#08x %#08x is damaged and is left as it is.",
                                   e.type, e.group, e.instance));
         return nullptr;
@@ -71,6 +80,7 @@ bool CDATDoc::StoreModel(std::uint32_t row, std::unique_ptr<_s3d_model> model, b
         // Room for the worst the encoder can write, so that no model is too
         // incompressible to store.
         try {
+            kv::AllocationSeam::Count();
             stored.assign(4 + QfsMaxCompressedSize(encoded.size()), 0);
         } catch (const std::bad_alloc&) {
             AfxMessageBox(L"Insufficient memory!!!");
@@ -101,14 +111,19 @@ bool CDATDoc::StoreModel(std::uint32_t row, std::unique_ptr<_s3d_model> model, b
         return true;
     }
 
+    std::unique_ptr<std::vector<std::uint8_t>> block;
     try {
-        auto block = std::make_unique<std::vector<std::uint8_t>>(std::move(stored));
-        e.size = static_cast<std::uint32_t>(block->size());
-        m_ppReplaced.at(row) = std::move(block);
+        kv::AllocationSeam::Count();
+        block = std::make_unique<std::vector<std::uint8_t>>(std::move(stored));
     } catch (const std::bad_alloc&) {
         AfxMessageBox(L"Insufficient memory!!!");
         return false;
     }
+    // The new size goes into the index, so entries laid over the index take
+    // their bytes along first.
+    if (!DetachIndexOverlaps()) return false;
+    e.size = static_cast<std::uint32_t>(block->size());
+    m_ppReplaced.at(row) = std::move(block);
     SetIndexEntry(row, e);
     ++m_nStores;
     return true;

@@ -7,6 +7,7 @@
 
 #include "platform/message.h"
 #include "platform/text.h"
+#include "s3d/allocation_seam.h"
 
 std::optional<std::vector<std::uint8_t>> QfsDecompress(const std::uint8_t* stream, std::size_t& length) {
     const std::size_t streamLength = length;
@@ -16,6 +17,7 @@ std::optional<std::vector<std::uint8_t>> QfsDecompress(const std::uint8_t* strea
 
     std::vector<std::uint8_t> out;
     try {
+        kv::AllocationSeam::Count();
         out.assign(size, 0);
     } catch (const std::bad_alloc&) {
         AfxMessageBox(L"Insufficient memory.");

@@ -45,6 +45,8 @@ bool CDATDoc::ReorientModel(int nModel, int nTurns) {
         return false;
     }
 
+    // Entries laid over the index keep their bytes when it is renumbered.
+    if (!DetachIndexOverlaps()) return false;
     for (std::uint32_t z = 0; z < 5; ++z) {
         for (std::uint32_t r = 0; r < 4; ++r) {
             const std::uint32_t row = static_cast<std::uint32_t>(slot[z * 4 + r]);

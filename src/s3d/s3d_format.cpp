@@ -4,9 +4,11 @@
 #include <array>
 #include <cstring>
 #include <limits>
+#include <new>
 #include <utility>
 
 #include "platform/binary_io.h"
+#include "s3d/allocation_seam.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -107,13 +109,16 @@ std::array<std::size_t, kTagCount> ScanTags(const std::uint8_t* data, std::size_
 // before anything is reserved for it; any failure refuses the whole image.
 
 // Records with fixed 255-byte text fields take up to ~90 times the bytes
-// they occupy in the image, so an honest-looking count of empty records could
-// still ask for gigabytes. These readers draw their records from one budget
-// per image: a generous multiple of the image's size, which no real model
-// comes near (its bulk is vertices and indices, held at about their size).
+// they occupy in the image: a stream of 16 MiB that is nothing but empty
+// property records would ask for about 1.4 GB. These readers draw their
+// records from one fixed budget per image, far beyond what any real model
+// needs (its bulk is vertices and indices, held at about their size) and
+// small enough that a model built to exhaust it still leaves room to edit,
+// encode and store it.
+constexpr std::size_t kRecordBudget = std::size_t{256} << 20;
+
 class RecordBudget {
 public:
-    explicit RecordBudget(std::size_t imageSize) : m_left(imageSize * 16 + (std::size_t{1} << 20)) {}
     bool Take(std::size_t count, std::size_t each) {
         if (each && count > m_left / each) return false;
         m_left -= count * each;
@@ -121,7 +126,7 @@ public:
     }
 
 private:
-    std::size_t m_left;
+    std::size_t m_left = kRecordBudget;
 };
 
 // Positions `r` after a block chunk's header and returns its block count;
@@ -329,6 +334,7 @@ bool ReadRegpChunk(_s3dregp_section& sec, RecordBudget& budget) {
 }
 
 void CopyRange(_s3d_chunk& c, const std::uint8_t* data, std::size_t begin, std::size_t end) {
+    kv::AllocationSeam::Count();
     c.offset = static_cast<std::uint32_t>(begin);
     c.length = static_cast<std::uint32_t>(end - begin);
     c.raw.emplace(data + begin, data + end);
@@ -662,14 +668,14 @@ int ParseS3D(const std::uint8_t* data, std::size_t size, _s3d_model& model) {
         if (!h.ok()) return -1;
     }
 
-    RecordBudget budget(size);
+    RecordBudget budget;
     if (!ReadVertChunk(m.vert, m) || !ReadIndxChunk(m.indx) || !ReadPrimChunk(m.prim) || !ReadMatsChunk(m.mats, budget) ||
         !ReadAnimChunk(m.anim, budget) || !ReadPropChunk(m.prop, budget) || !ReadRegpChunk(m.regp, budget))
         return -1;
 
     FreeRawChunks(model);
     model = std::move(m);
-    return 0;
+    return 1;
 }
 
 bool EncodeS3D(const _s3d_model& model, std::vector<std::uint8_t>& out) {
@@ -686,7 +692,15 @@ bool EncodeS3D(const _s3d_model& model, std::vector<std::uint8_t>& out) {
     SizeRegp(s, model.regp);
     if (!s.ok || s.total > std::numeric_limits<std::uint32_t>::max()) return false;
 
-    out.resize(static_cast<std::size_t>(s.total));
+    // No buffer for the image is no failure of the encoding itself: the model
+    // is fine, there are just no bytes to give back.
+    try {
+        kv::AllocationSeam::Count();
+        out.resize(static_cast<std::size_t>(s.total));
+    } catch (const std::bad_alloc&) {
+        std::vector<std::uint8_t>().swap(out);
+        return true;
+    }
     Out w(out);
     w.u32(kTag3dmd);
     w.u32(0);  // the total length, known at the end

@@ -6,7 +6,12 @@
 
 namespace {
 
-constexpr int kMaxBlockIndex = 65535;  // frames name blocks in 16 bits
+// A store past the end of a list appends default blocks up to the position.
+// Existing blocks may stand at any position, but an append of more defaults
+// than a frame could ever name (frames name blocks in 16 bits) is no edit
+// anyone makes; it is refused rather than let one call grow a list by up to
+// two billion blocks.
+constexpr std::size_t kMaxAppendedBlocks = 65536;
 
 _s3d_vertex ToWork(const _s3dvert_vertex& s) {
     return {s.x, s.y, s.z, s.c0, s.c1, s.c2, s.c3, s.u, s.v, s.u2, s.v2};
@@ -18,6 +23,12 @@ _s3dvert_vertex ToModel(const _s3d_vertex& s) {
 
 // The block at `nIndex`, appending default blocks up to it first when the
 // list is shorter; the section's count then follows the list.
+template <class Block>
+bool CanReach(const _s3d_block_section<Block>& sec, int nIndex) {
+    const std::size_t index = static_cast<std::size_t>(nIndex);
+    return index < sec.blocks.size() || index - sec.blocks.size() < kMaxAppendedBlocks;
+}
+
 template <class Block>
 Block& BlockAt(_s3d_block_section<Block>& sec, int nIndex) {
     const std::size_t index = static_cast<std::size_t>(nIndex);
@@ -81,7 +92,7 @@ bool ExtractBlock(int nKind, int nIndex, const _s3d_model* pModel, _s3d_work_blo
 bool StoreBlock(_s3d_model* pModel, int nKind, int nIndex, const _s3d_work_block* pBlock) {
     if (pModel == nullptr || pBlock == nullptr) return false;
     if (nKind != S3D_BLOCK_VERT && nKind != S3D_BLOCK_INDX && nKind != S3D_BLOCK_MATS) return true;
-    if (nIndex < 0 || nIndex > kMaxBlockIndex) return false;
+    if (nIndex < 0) return false;
 
     constexpr std::size_t kMax16 = std::numeric_limits<std::uint16_t>::max();
     constexpr std::size_t kMax8 = std::numeric_limits<std::uint8_t>::max();
@@ -89,7 +100,7 @@ bool StoreBlock(_s3d_model* pModel, int nKind, int nIndex, const _s3d_work_block
     switch (nKind) {
     case S3D_BLOCK_VERT: {
         // The count is 16 bits; a block it cannot describe is not stored.
-        if (pBlock->vertices.size() > kMax16) return false;
+        if (pBlock->vertices.size() > kMax16 || !CanReach(pModel->vert, nIndex)) return false;
         _s3dvert_block& b = BlockAt(pModel->vert, nIndex);
         b.vertices.clear();
         b.format = pBlock->format;
@@ -99,14 +110,14 @@ bool StoreBlock(_s3d_model* pModel, int nKind, int nIndex, const _s3d_work_block
         break;
     }
     case S3D_BLOCK_INDX: {
-        if (pBlock->indices.size() > kMax16) return false;
+        if (pBlock->indices.size() > kMax16 || !CanReach(pModel->indx, nIndex)) return false;
         _s3dindx_block& b = BlockAt(pModel->indx, nIndex);
         b.indices = pBlock->indices;
         b.indexCount = static_cast<std::uint16_t>(b.indices.size());
         break;
     }
     case S3D_BLOCK_MATS: {
-        if (pBlock->textures.size() > kMax8) return false;
+        if (pBlock->textures.size() > kMax8 || !CanReach(pModel->mats, nIndex)) return false;
         _sd3mat_mat& m = BlockAt(pModel->mats, nIndex);
         m.textures.clear();
         m.textureCount = static_cast<std::uint8_t>(pBlock->textures.size());

@@ -65,9 +65,10 @@ bool ExtractBlock(int nKind, int nIndex, const _s3d_model* pModel, _s3d_work_blo
 // section's blockCount follows the list). Declared counts and texture name
 // lengths are set from what is stored; texture names longer than 254
 // characters are cut to 254. Other kinds change nothing and succeed.
-// Returns false, with the model unchanged, for a null model or work block, a
-// negative index or one above 65535 (no frame could refer to it), or a work
-// block with more than 65535 vertices or indices or more than 255 textures.
+// Existing blocks are stored at any position. Returns false, with the model
+// unchanged, for a null model or work block, a negative index, an index that
+// would append more than 65536 blocks, or a work block with more than 65535
+// vertices or indices or more than 255 textures.
 bool StoreBlock(_s3d_model* pModel, int nKind, int nIndex, const _s3d_work_block* pBlock);
 
 // Appends the source's meshes, materials, PRIM, INDX and VERT blocks to the

@@ -174,11 +174,3 @@ TEST(DatDocument, AFailedSaveLeavesTheArchiveOnDiskAsItWas) {
         EXPECT_EQ(doc->GetTitle(), L"Keep.dat*");
     }
 }
-
-TEST(DatDocument, NewDocumentSucceedsWithoutAnImage) {
-    CDATDoc doc;
-    EXPECT_TRUE(doc.OnNewDocument());
-    EXPECT_TRUE(doc.m_pBuffer.empty());
-    EXPECT_EQ(doc.m_nModels, 0u);
-    EXPECT_EQ(doc.m_nFileSize, 0u);
-}

@@ -4,6 +4,7 @@
 
 #include "archive/dat_doc.h"
 #include "archive/qfs.h"
+#include "platform/text.h"
 #include "s3d/s3d_format.h"
 #include "s3d/s3d_model.h"
 #include "s3d/s3d_work_block.h"
@@ -42,6 +43,11 @@ Loaded Load(CDATDoc& doc, std::uint32_t row) {
     Loaded l;
     l.model = doc.LoadModel(row, l.compressed, l.size);
     return l;
+}
+
+std::vector<std::uint8_t> BytesOf(const CDATDoc& doc, int row) {
+    const auto bytes = doc.EntryBytes(static_cast<std::uint32_t>(row));
+    return {bytes.begin(), bytes.end()};
 }
 
 // Row 0 plain, row 1 compressed, row 2 the DIR.
@@ -165,15 +171,40 @@ TEST(EntryIo, DirFollowsACompressedEntryStoredInPlaceWithANewUncompressedSize) {
     DbpfBuilder a;
     a.Add(kTypeS3D, 1, 0x10, padded);
     a.AddDir();
-    doc = OpenArchive(a.Build());
-    ASSERT_TRUE(doc);
-    l = Load(*doc, 0);
-    GrowFirstBlock(*l.model, 9.0f);
-    ASSERT_TRUE(doc->StoreModel(0, std::move(l.model), l.compressed, l.size));
-    EXPECT_FALSE(doc->AnyPending());
-    ASSERT_TRUE(doc->CommitReplacedEntries());
-    const auto image = ImageOf(*doc);
-    EXPECT_EQ(ReadU32(image, doc->IndexEntry(1).offset + 12), grown.size());
+    const auto file = a.Build();
+    // The same archive with its DIR inside the index: its records go to a
+    // copy of their own, which the commit then lays out.
+    std::vector<std::uint8_t> dirInIndex = file;
+    WriteU32(dirInIndex, ReadU32(file, 40) + 20 + 12, ReadU32(file, 40));
+
+    const std::vector<std::uint8_t>* archives[] = {&file, &dirInIndex};
+    for (const std::vector<std::uint8_t>* archive : archives) {
+        SCOPED_TRACE(archive == &file ? "DIR of its own" : "DIR inside the index");
+        doc = OpenArchive(*archive);
+        ASSERT_TRUE(doc);
+        const auto before = ImageOf(*doc);
+        l = Load(*doc, 0);
+        GrowFirstBlock(*l.model, 9.0f);
+        ASSERT_TRUE(doc->StoreModel(0, std::move(l.model), l.compressed, l.size));
+        EXPECT_FALSE(doc->AnyPending());
+        // Nothing is pending, yet the save rewrites the DIR first.
+        MessageRecorder rec;
+        const std::string path = WriteTempFile("stale-dir.dat", {});
+        ASSERT_TRUE(doc->OnSaveDocument(kv::Utf8ToWide(path)));
+        EXPECT_TRUE(rec.boxes().empty());
+        const auto saved = ReadFileBytes(path);
+        auto again = OpenArchive(saved);
+        ASSERT_TRUE(again);
+        EXPECT_EQ(ReadU32(BytesOf(*again, 1), 12), grown.size());
+        EXPECT_EQ(BytesOf(*again, 0), BytesOf(*doc, 0));
+        if (archive == &file) {
+            // Stored in place: only the DIR record's size differs.
+            auto expected = before;
+            WriteU32(expected, doc->IndexEntry(1).offset + 12, static_cast<std::uint32_t>(grown.size()));
+            std::copy_n(BytesOf(*doc, 0).begin(), doc->IndexEntry(0).size, expected.begin() + doc->IndexEntry(0).offset);
+            EXPECT_EQ(saved, expected);
+        }
+    }
 }
 
 TEST(EntryIo, LoadRefusals) {
@@ -223,7 +254,7 @@ TEST(EntryIo, StoreRefusals) {
 
 // Hand-made archives may point several index rows at the same bytes. Such an
 // entry is never written in place, so editing one leaves the others as they
-// were; data laid over the header or the index is refused outright.
+// were.
 TEST(EntryIo, EntriesThatShareBytesAreNeverWrittenThroughEachOther) {
     DbpfBuilder b;
     b.Add(kTypeS3D, 7, 0x1010, MakeRealisticS3D("shared", 20));
@@ -265,12 +296,79 @@ TEST(EntryIo, EntriesThatShareBytesAreNeverWrittenThroughEachOther) {
     ASSERT_TRUE(doc->StoreModel(0, std::move(l.model), l.compressed, l.size));
     ASSERT_TRUE(doc->CommitReplacedEntries());
     EXPECT_FALSE(doc->AnyPending());
+}
 
-    for (std::uint32_t offset : {0u, 90u, static_cast<std::uint32_t>(index)}) {
-        auto bad = b.Build();
-        WriteU32(bad, index + 12, offset);
-        MessageRecorder refused;
-        EXPECT_FALSE(OpenArchive(bad)) << offset;
-        EXPECT_EQ(refused.texts(), std::vector<std::wstring>{L"Unexpected file format."});
-    }
+// Entries whose bytes lie over the header or the index share them, and empty
+// entries read nothing wherever they point: such an archive opens, saves
+// unchanged byte for byte, and after an edit every entry keeps the bytes it
+// had, although the index they lay over is rewritten.
+TEST(EntryIo, EntriesOverTheHeaderOrTheIndexAndEmptyEntriesAnywhereOpenEditAndSave) {
+    enum { kOverHeader, kPacked, kEmpty, kDir, kOverIndex, kWholeIndex, kRows };
+    DbpfBuilder b;
+    b.Add(0x11111111, 1, 1, {'h', 'e', 'a', 'd'});
+    b.Add(kTypeS3D, 7, 0x2010, CompressEntry(MakeRealisticS3D("packed", 20)));
+    b.Add(0x22222222, 1, 2, {});
+    b.AddDir();
+    b.Add(kTypeS3D, 7, 0x3010, MakeRealisticS3D("overindex", 20));  // laid out last, just before the index
+    b.Add(0x33333333, 1, 3, {});
+    auto file = b.Build();
+    const std::uint32_t index = ReadU32(file, 40);
+    auto at = [&](int row, int field) { return index + static_cast<std::size_t>(row) * 20 + field; };
+    WriteU32(file, at(kOverHeader, 12), 0);  // the header and the first entry's bytes
+    WriteU32(file, at(kOverHeader, 16), 100);
+    WriteU32(file, at(kEmpty, 12), 0xFFFFFFF0u);
+    WriteU32(file, at(kDir, 12), index + 100);  // one record's room inside the index
+    WriteU32(file, at(kOverIndex, 16), ReadU32(file, at(kOverIndex, 16)) + 30);  // its last 30 bytes are the index's
+    WriteU32(file, at(kWholeIndex, 12), index);
+    WriteU32(file, at(kWholeIndex, 16), kRows * 20);
+    const auto bytesAt = [&](const std::vector<std::uint8_t>& image, int row) {
+        const std::size_t idx = ReadU32(image, 40) + static_cast<std::size_t>(row) * 20;
+        const std::uint32_t offset = ReadU32(image, idx + 12), size = ReadU32(image, idx + 16);
+        if (size == 0) return std::vector<std::uint8_t>();
+        return std::vector<std::uint8_t>(image.begin() + offset, image.begin() + offset + size);
+    };
+
+    MessageRecorder rec;
+    auto doc = OpenArchive(file, "over.dat");
+    ASSERT_TRUE(doc);
+    EXPECT_TRUE(rec.boxes().empty());
+    ASSERT_EQ(doc->m_nModels, 2u);
+    EXPECT_EQ(doc->m_pModels[1].szName, L"overindex");
+    for (int row : {kOverHeader, kDir, kOverIndex, kWholeIndex}) EXPECT_TRUE(doc->IsShared(row)) << row;
+    EXPECT_TRUE(doc->EntryBytes(kEmpty).empty());
+
+    // Unchanged, it saves as it came.
+    const std::wstring saved = kv::Utf8ToWide(WriteTempFile("over-saved.dat", {}));
+    ASSERT_TRUE(doc->OnSaveDocument(saved));
+    EXPECT_EQ(ReadFileBytes(kv::WideToUtf8(saved)), file);
+
+    // An entry over the index is stored aside, never in place; the new size
+    // written to the index leaves the entry that is the whole index as it was.
+    const auto image = ImageOf(*doc);
+    Loaded l = Load(*doc, kOverIndex);
+    ASSERT_TRUE(l.model);
+    GrowFirstBlock(*l.model, 42.0f);
+    ASSERT_TRUE(doc->StoreModel(kOverIndex, std::move(l.model), l.compressed, l.size));
+    EXPECT_TRUE(doc->HasPending(kOverIndex));
+    EXPECT_NE(ImageOf(*doc), image);  // the index took the new size
+    EXPECT_EQ(BytesOf(*doc, kWholeIndex), bytesAt(file, kWholeIndex));
+    // The compressed entry is rewritten in place, so the DIR records follow.
+    l = Load(*doc, kPacked);
+    ASSERT_TRUE(doc->StoreModel(kPacked, std::move(l.model), l.compressed, l.size));
+
+    ASSERT_TRUE(doc->OnSaveDocument(saved));
+    EXPECT_TRUE(rec.boxes().empty());
+    const auto after = ReadFileBytes(kv::WideToUtf8(saved));
+    for (int row : {kOverHeader, kPacked, kWholeIndex}) EXPECT_EQ(bytesAt(after, row), bytesAt(file, row)) << row;
+    EXPECT_TRUE(bytesAt(after, kEmpty).empty());
+    // The DIR record names the compressed entry.
+    const auto dir = bytesAt(after, kDir);
+    ASSERT_EQ(dir.size(), 16u);
+    EXPECT_EQ(ReadU32(dir, 0), kTypeS3D);
+    EXPECT_EQ(ReadU32(dir, 8), 0x2010u);
+    auto again = OpenArchive(after, "over-again.dat");
+    ASSERT_TRUE(again);
+    l = Load(*again, kOverIndex);
+    ASSERT_TRUE(l.model);
+    EXPECT_EQ(l.model->vert.blocks[0].vertices.back().x, 42.0f);
 }

@@ -132,6 +132,12 @@ TEST(ArchiveLoad, HeaderAndIndexRules) {
          false},
         {"empty data at the very end of the image", [](kvtest::DbpfBuilder& b) { b.entries[1].data.clear(); },
          [](Bytes& f) { kvtest::WriteU32(f, IndexAt(f, 1) + 12, static_cast<std::uint32_t>(f.size())); }, true},
+        {"empty data far past the end", [](kvtest::DbpfBuilder& b) { b.entries[1].data.clear(); },
+         [](Bytes& f) { kvtest::WriteU32(f, IndexAt(f, 1) + 12, 0xFFFFFFFFu); }, true},
+        // Data may share its bytes with the header or the index.
+        {"entry data over the header", none, [](Bytes& f) { kvtest::WriteU32(f, IndexAt(f, 0) + 12, 0); }, true},
+        {"entry data over the index", none,
+         [](Bytes& f) { kvtest::WriteU32(f, IndexAt(f, 1) + 12, kvtest::ReadU32(f, 40) + 4); }, true},
         // Entry data must lie wholly inside the image.
         {"entry data one byte past the end", none,
          [](Bytes& f) { kvtest::WriteU32(f, IndexAt(f, 1) + 16, static_cast<std::uint32_t>(f.size()) - kvtest::ReadU32(f, IndexAt(f, 1) + 12) + 1); },

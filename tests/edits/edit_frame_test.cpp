@@ -159,25 +159,6 @@ const EntryEdit kEntryEdits[] = {
 
 }  // namespace
 
-TEST(EditFrame, AnEntryWithoutBlocksIsStoredAgainAsItWas) {
-    for (bool compressed : {false, true}) {
-        for (const EntryEdit& edit : kEntryEdits) {
-            SCOPED_TRACE(edit.name);
-            DbpfBuilder b;
-            b.Add(kTypeS3D, 7, 0x5000, EntryOf(EmptyModel(), compressed));
-            auto doc = Open(b);
-            ASSERT_TRUE(doc);
-            const auto before = BytesOf(*doc, 0);
-            MessageRecorder rec;
-            EXPECT_TRUE(edit.run(*doc, 0));
-            EXPECT_TRUE(rec.boxes().empty());
-            // Re-encoded: the writer gives back the bytes the builder wrote.
-            EXPECT_EQ(BytesOf(*doc, 0), before);
-            EXPECT_EQ(doc->IsCompressed(0), compressed);
-        }
-    }
-}
-
 TEST(EditFrame, AnEntryThatCannotBeLoadedIsLeftAsItIs) {
     for (const EntryEdit& edit : kEntryEdits) {
         SCOPED_TRACE(edit.name);
@@ -202,22 +183,78 @@ TEST(EditFrame, AnEntryThatCannotBeLoadedIsLeftAsItIs) {
     }
 }
 
-TEST(EditFrame, AModelWithMoreVertexBlocksThanAFrameCanNameIsRefusedUnstored) {
-    // Blocks past 65535 cannot go back through a work block; the edit says so
-    // rather than leave them out or half edited.
-    S3DBuilder m = ModelOf({{1, 2, 3}});
+// The block counts are 32-bit: a model with more blocks of each kind than a
+// 16-bit position could name is edited and stored like any other.
+TEST(EditFrame, ModelsWithMoreThan65536BlocksOfAKindAreEditedAndStored) {
+    S3DBuilder m = ModelOf({{1, 2, 3}, {4, 5, 6}, {7, 8, 9}});
+    const S3DVertBlock vert = m.vert[0];
+    const S3DIndxBlock indx = m.indx[0];
     m.vert.resize(65537);
-    DbpfBuilder b;
-    b.Add(kTypeS3D, 7, 0x5000, EntryOf(m, false));
-    auto doc = Open(b);
-    ASSERT_TRUE(doc);
-    const auto image = ImageOf(*doc);
-    for (const EntryEdit& edit : kEntryEdits) {
-        SCOPED_TRACE(edit.name);
+    m.vert.back() = vert;
+    m.indx.resize(65537);
+    m.indx.back() = indx;
+    S3DMaterial opaque;
+    opaque.flags = 0x2B;
+    opaque.settings = {0x04, 0x03, 0x01, 0x00};
+    opaque.textures.push_back({0x1234, {3, 3, 0, 0}, 0, 0, "tex", true, {}});
+    m.mats.assign(65537, opaque);
+    for (bool compressed : {false, true}) {
+        DbpfBuilder b;
+        b.Add(kTypeS3D, 7, 0x5000, EntryOf(m, compressed));
+        auto doc = Open(b);
+        ASSERT_TRUE(doc);
         MessageRecorder rec;
-        EXPECT_FALSE(edit.run(*doc, 0));
-        EXPECT_EQ(rec.texts(), std::vector<std::wstring>{L"S3D Encoding Error!!!"});
-        EXPECT_EQ(ImageOf(*doc), image);
-        EXPECT_FALSE(doc->AnyPending());
+        ASSERT_TRUE(doc->ScaleModel(0, 0, false, 1, 1, false, 2.0));
+        ASSERT_TRUE(doc->MoveModel(0, 0, 1.0f, 0.0f, 0.0f));
+        ASSERT_TRUE(doc->RotateModel(0, 2, 0.0));
+        ASSERT_TRUE(doc->FlipModel(0, 2, true));
+        std::wstring report;
+        int changed = 0, noAction = 0;
+        ASSERT_TRUE(doc->SetTransparency(0, true, 0, report, &changed, &noAction));
+        EXPECT_EQ(changed, 1);
+        ASSERT_TRUE(doc->ReplaceTexture(0, L"????????", L"0000abcd", report, &changed, &noAction));
+        EXPECT_TRUE(rec.boxes().empty());
+        EXPECT_EQ(doc->m_nStores, 6u);
+
+        // Saved and opened again, the file holds the edited model.
+        const std::string path = WriteTempFile("many-blocks.dat", {});
+        ASSERT_TRUE(doc->OnSaveDocument(kv::Utf8ToWide(path)));
+        doc = OpenArchive(ReadFileBytes(path));
+        ASSERT_TRUE(doc);
+        auto model = Load(*doc, 0);
+        ASSERT_TRUE(model);
+        const _s3dvert_vertex& v = model->vert.blocks.back().vertices[1];
+        EXPECT_EQ((P{v.x, v.y, v.z}), (P{-9, -10, -12}));
+        EXPECT_EQ(model->mats.blocks.back().textures.at(0).textureId, 0xabcdu);
+        EXPECT_EQ(model->indx.blocks.back().indices, (std::vector<std::uint16_t>{2, 1, 0}));
+        EXPECT_EQ(model->mats.blocks.back().flags, 0x3Bu);
+        EXPECT_EQ(model->vert.blockCount, 65537u);
+    }
+}
+
+// Thousands of empty property records take far more memory than image bytes;
+// a model of 3,000 (an image of 18 KB) is read, edited and saved like any other.
+TEST(EditFrame, AModelOfThousandsOfEmptyRecordsIsEditedAndSaved) {
+    S3DBuilder m = ModelOf({{1, 2, 3}});
+    m.props.assign(3000, {});
+    m.regions.assign(3000, {});
+    for (bool compressed : {false, true}) {
+        SCOPED_TRACE(compressed ? "compressed" : "plain");
+        DbpfBuilder b;
+        b.Add(kTypeS3D, 7, 0x5000, EntryOf(m, compressed));
+        auto doc = Open(b);
+        ASSERT_TRUE(doc);
+        MessageRecorder rec;
+        ASSERT_TRUE(doc->ScaleModel(0, 0, false, 1, 1, false, 2.0));
+        EXPECT_TRUE(rec.boxes().empty());
+        const std::string path = WriteTempFile("empty-records.dat", {});
+        ASSERT_TRUE(doc->OnSaveDocument(kv::Utf8ToWide(path)));
+        doc = OpenArchive(ReadFileBytes(path));
+        ASSERT_TRUE(doc);
+        auto model = Load(*doc, 0);
+        ASSERT_TRUE(model);
+        EXPECT_EQ(model->prop.blocks.size(), 3000u);
+        EXPECT_EQ(model->regp.blocks.size(), 3000u);
+        EXPECT_EQ(PointOf(VerticesOf(*doc, 0).at(0)), (P{2, 4, 6}));
     }
 }

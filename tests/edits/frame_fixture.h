@@ -69,6 +69,16 @@ inline std::vector<std::uint8_t> EntryOf(const S3DBuilder& model, bool compresse
     return compressed ? CompressEntry(raw) : raw;
 }
 
+// The entry as another encoder writes it. Compressed: a QFS stream of
+// literal runs only. Plain: each chunk carries bytes after its last block,
+// which the reader passes over and the writer leaves out. Either way a store
+// of the entry shows in its bytes, however little the edit changed.
+inline std::vector<std::uint8_t> ForeignEntryOf(S3DBuilder model, bool compressed) {
+    if (compressed) return CompressEntryAsLiterals(model.Build());
+    for (S3DChunkOptions& c : model.chunk) c.trailing = {0xEE, 0xEE};
+    return model.Build();
+}
+
 // The twenty entries of a set, view j at base + (j / 4) * 0x100 + (j % 4) * 0x10.
 inline void AddSet(DbpfBuilder& b, std::uint32_t group, std::uint32_t base,
                    const std::function<S3DBuilder(int zoom, int rotation)>& model, bool compressed = true) {

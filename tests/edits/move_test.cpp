@@ -65,13 +65,3 @@ TEST(MoveModel, AllTwentyViewsMoveTheSameWayOnTheGround) {
         EXPECT_EQ(PointOf(v[1]), Turned({3.5f, 3, 3}, j % 4)) << j;
     }
 }
-
-TEST(MoveModel, AZeroOffsetStillStoresTheEntry) {
-    DbpfBuilder b;
-    b.Add(kTypeS3D, 7, 0x5000, EntryOf(ModelOf({{1, 2, 0}}), true));
-    auto doc = Open(b);
-    ASSERT_TRUE(doc);
-    const auto bytes = BytesOf(*doc, 0);
-    ASSERT_TRUE(doc->MoveModel(0, 0, 0.0f, 0.0f, 0.0f));
-    EXPECT_EQ(BytesOf(*doc, 0), bytes);
-}

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "frame_fixture.h"
+#include "platform/text.h"
 #include "support/message_recorder.h"
 
 using namespace kvtest;
@@ -208,4 +209,53 @@ TEST(ReorientModel, AnEmptyIndexHasNoViews) {
     EXPECT_FALSE(doc->ReorientModel(0, 1));
     EXPECT_EQ(rec.texts(),
               std::vector<std::wstring>{L"0 Z/R views found for 00000000-00000000-00000000!\nPlease fix this file using the reader!"});
+}
+
+// An entry whose bytes lie over the index, and a DIR that lies inside it:
+// renumbering the views and rebuilding the DIR write the index alone. Both
+// entries keep their bytes until the save lays them out, and the saved file
+// describes every entry.
+TEST(ReorientModel, EntriesOverTheIndexKeepTheirBytes) {
+    DbpfBuilder b = SetArchive();
+    b.Add(0x12345678, 1, 1, {});  // becomes the index's first two rows
+    b.AddDir();
+    auto file = b.Build();
+    const std::uint32_t index = ReadU32(file, 40);
+    const std::uint32_t rows = ReadU32(file, 36);
+    const std::size_t opaque = index + (rows - 2) * 20, dir = index + (rows - 1) * 20;
+    WriteU32(file, opaque + 12, index);
+    WriteU32(file, opaque + 16, 40);
+    const std::uint32_t dirSize = ReadU32(file, dir + 16);
+    ASSERT_LT(100 + dirSize, rows * 20);
+    WriteU32(file, dir + 12, index + 100);  // the DIR's records over later rows
+    const std::vector<std::uint8_t> oldIndex(file.begin() + index, file.begin() + index + 40);
+
+    auto doc = OpenArchive(file);
+    ASSERT_TRUE(doc);
+    // Neither shares its bytes with another entry, only with the index.
+    EXPECT_TRUE(doc->IsShared(rows - 2) && doc->IsShared(rows - 1));
+    const int m = SetModel(*doc);
+    ASSERT_GE(m, 0);
+    MessageRecorder rec;
+    ASSERT_TRUE(doc->ReorientModel(m, 1));
+    ASSERT_TRUE(doc->RebuildDirectory());
+    EXPECT_TRUE(rec.boxes().empty());
+    // The index holds the new instances only, no DIR record.
+    for (std::uint32_t r = 0; r < rows; ++r) EXPECT_EQ(doc->IndexEntry(r).type == kTypeS3D, r < 21) << r;
+    const auto held = doc->EntryBytes(rows - 2);
+    EXPECT_EQ(std::vector<std::uint8_t>(held.begin(), held.end()), oldIndex);
+
+    const std::wstring path = kv::Utf8ToWide(WriteTempFile("reoriented.dat", {}));
+    ASSERT_TRUE(doc->OnSaveDocument(path));
+    auto saved = OpenArchive(ReadFileBytes(kv::WideToUtf8(path)));
+    ASSERT_TRUE(saved);
+    const auto kept = saved->EntryBytes(rows - 2);
+    EXPECT_EQ(std::vector<std::uint8_t>(kept.begin(), kept.end()), oldIndex);
+    ASSERT_EQ(saved->IndexEntry(rows - 1).size, dirSize);
+    const auto records = saved->EntryBytes(rows - 1);
+    // The records follow the compressed views in index order, with their new instances.
+    for (std::uint32_t k = 0; k < 20; ++k) {
+        const std::vector<std::uint8_t> rec16(records.begin() + k * 16, records.begin() + k * 16 + 16);
+        EXPECT_EQ(ReadU32(rec16, 8), saved->IndexEntry(k + 1).instance) << k;
+    }
 }

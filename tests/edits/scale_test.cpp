@@ -93,16 +93,3 @@ TEST(ScaleModel, WidthOnlyScalesTheSameGroundAxisInEveryView) {
         EXPECT_EQ(PointOf(v[1]), Turned({0, 1, 3}, j % 4)) << j;
     }
 }
-
-TEST(ScaleModel, AFactorOfOneStillStoresTheEntry) {
-    DbpfBuilder b;
-    b.Add(kTypeS3D, 7, 0x5000, EntryOf(ModelOf({{2, 3, 5}}), true));
-    auto doc = Open(b);
-    ASSERT_TRUE(doc);
-    const auto bytes = BytesOf(*doc, 0);
-    MessageRecorder rec;
-    ASSERT_TRUE(doc->ScaleModel(0, 0, false, 1, 1, false, 1.0));
-    ASSERT_TRUE(doc->ScaleModel(0, 0, true, 4, 4, false, 1.0));
-    EXPECT_EQ(BytesOf(*doc, 0), bytes);
-    EXPECT_TRUE(rec.boxes().empty());
-}

@@ -34,7 +34,7 @@ std::vector<std::uint8_t> Encode(const _s3d_model& m) {
 
 std::vector<std::uint8_t> RoundTrip(const std::vector<std::uint8_t>& image) {
     _s3d_model m;
-    EXPECT_EQ(Parse(image, m), 0);
+    EXPECT_EQ(Parse(image, m), 1);
     return Encode(m);
 }
 
@@ -213,7 +213,7 @@ TEST(S3DFormat, EmptyModelEncodesEveryChunkWithItsHeaderOnly) {
         at += len;
     }
     _s3d_model back;
-    EXPECT_EQ(Parse(out, back), 0);
+    EXPECT_EQ(Parse(out, back), 1);
     EXPECT_EQ(back.head.minor, 5);
 }
 
@@ -225,7 +225,7 @@ TEST(S3DFormat, ReaderFillsSectionsAndRecords) {
     b.totalLengthField = 0x01020304;
     const std::vector<std::uint8_t> image = b.Build(&layout);
     _s3d_model m;
-    ASSERT_EQ(Parse(image, m), 0);
+    ASSERT_EQ(Parse(image, m), 1);
 
     EXPECT_EQ(m.declaredLength, 0x01020304u);
     EXPECT_EQ(m.imageSize, image.size());
@@ -322,7 +322,7 @@ TEST(S3DFormat, VersionDecidesTheVertLayout) {
         }
         // And read back the same way.
         _s3d_model back;
-        ASSERT_EQ(Parse(out, back), 0);
+        ASSERT_EQ(Parse(out, back), 1);
         EXPECT_EQ(back.vert.blocks[0].format, kFmtUv);
         EXPECT_EQ(back.vert.blocks[0].formatCode, c.newLayout ? 0x4001 : 2);
         EXPECT_EQ(back.vert.blocks[0].stride, c.newLayout ? 0 : 20);
@@ -351,7 +351,7 @@ TEST(S3DFormat, EachVertexFormatReadsItsOwnFields) {
             vb.vertices = {FullVertex(1), FullVertex(2)};
             const std::vector<std::uint8_t> image = b.Build();
             _s3d_model m;
-            ASSERT_EQ(Parse(image, m), 0);
+            ASSERT_EQ(Parse(image, m), 1);
             EXPECT_EQ(m.vert.length, 12 + 8 + 2 * c.size);
             const _s3dvert_block& blk = m.vert.blocks[0];
             EXPECT_EQ(blk.format, c.format);
@@ -386,7 +386,7 @@ TEST(S3DFormat, FormatCodesMapInBothLayouts) {
         vb.formatField = 0x00000001;
         vb.vertices = {FullVertex(0)};
         _s3d_model m;
-        ASSERT_EQ(Parse(b.Build(), m), 0);
+        ASSERT_EQ(Parse(b.Build(), m), 1);
         EXPECT_EQ(m.vert.blocks[0].format, kFmtColour);
         EXPECT_EQ(m.vert.blocks[0].formatCode, 1);
         EXPECT_EQ(ReadU32(Encode(m), 20 + 12 + 4), kFmtColour);
@@ -401,7 +401,7 @@ TEST(S3DFormat, FormatCodesMapInBothLayouts) {
         vb.vertices = {FullVertex(0), FullVertex(1)};
         const std::vector<std::uint8_t> image = b.Build();
         _s3d_model m;
-        ASSERT_EQ(Parse(image, m), 0);
+        ASSERT_EQ(Parse(image, m), 1);
         EXPECT_EQ(m.vert.blocks[0].format, kFmtColourUv);
         EXPECT_EQ(m.vert.length, 12u + 8 + 48);
         EXPECT_EQ(Encode(m), image);
@@ -416,7 +416,7 @@ TEST(S3DFormat, TagInsideAnEarlierChunkChangesNothing) {
     S3DLayout layout;
     const std::vector<std::uint8_t> image = b.Build(&layout);
     _s3d_model m;
-    ASSERT_EQ(Parse(image, m), 0);
+    ASSERT_EQ(Parse(image, m), 1);
     EXPECT_EQ(m.prop.offset, layout.offset[kChunkProp]);
     EXPECT_EQ(m.regp.offset, layout.offset[kChunkRegp]);
     EXPECT_EQ(Encode(m), image);
@@ -442,7 +442,7 @@ TEST(S3DFormat, TagInsideItsOwnChunkMovesTheRangeStart) {
     const std::vector<std::uint8_t> image = b.Build(&layout);
     const std::size_t fake = layout.offset[kChunkPrim] - 12;
     _s3d_model m;
-    ASSERT_EQ(Parse(image, m), 0);
+    ASSERT_EQ(Parse(image, m), 1);
     EXPECT_EQ(m.vert.offset, layout.offset[kChunkVert]);
     EXPECT_EQ(m.vert.length, fake - layout.offset[kChunkVert]);
     EXPECT_EQ(m.indx.offset, fake);
@@ -457,7 +457,7 @@ TEST(S3DFormat, TagInsideItsOwnChunkMovesTheRangeStart) {
 TEST(S3DFormat, RefusedImagesLeaveTheModelAsItWas) {
     const std::vector<std::uint8_t> good = RichModel(1, 5).Build();
     _s3d_model m;
-    ASSERT_EQ(Parse(good, m), 0);
+    ASSERT_EQ(Parse(good, m), 1);
     const std::vector<std::uint8_t> before = Encode(m);
     const std::uint32_t vertLength = m.vert.length;
 
@@ -593,7 +593,7 @@ TEST(S3DFormat, EncoderRefusesModelsThatWouldNotReadBack) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         _s3d_model m;
-        ASSERT_EQ(Parse(MakeRealisticS3D(), m), 0);
+        ASSERT_EQ(Parse(MakeRealisticS3D(), m), 1);
         c.fault(m);
         std::vector<std::uint8_t> out = {1, 2, 3};
         EXPECT_FALSE(EncodeS3D(m, out));
@@ -608,20 +608,20 @@ TEST(S3DFormat, OldLayoutWritesTheCodeOfTheCurrentFormat) {
     b.minor = 3;
     b.vert[0].stride = 24;
     _s3d_model m;
-    ASSERT_EQ(Parse(b.Build(), m), 0);
+    ASSERT_EQ(Parse(b.Build(), m), 1);
     EXPECT_EQ(m.vert.blocks[0].formatCode, 10);
     m.vert.blocks[0].format = kFmtColourUvUv2;
     const std::vector<std::uint8_t> out = Encode(m);
     EXPECT_EQ(ReadU32(out, 20 + 12 + 4), 11u | (24u << 16));
     _s3d_model back;
-    ASSERT_EQ(Parse(out, back), 0);
+    ASSERT_EQ(Parse(out, back), 1);
     EXPECT_EQ(back.vert.blocks[0].format, kFmtColourUvUv2);
     EXPECT_EQ(back.vert.blocks[0].vertices, m.vert.blocks[0].vertices);
 }
 
 TEST(S3DFormat, EncodingLeavesTheModelAsItWas) {
     _s3d_model m;
-    ASSERT_EQ(Parse(RichModel(1, 3).Build(), m), 0);
+    ASSERT_EQ(Parse(RichModel(1, 3).Build(), m), 1);
     const std::vector<std::uint8_t> first = Encode(m);
     EXPECT_EQ(Encode(m), first);
     EXPECT_EQ(m.vert.blocks[0].formatCode, 1);
@@ -641,7 +641,7 @@ TEST(S3DFormat, TagsAreFoundAtEveryOffset) {
         S3DLayout layout;
         const std::vector<std::uint8_t> image = b.Build(&layout);
         _s3d_model m;
-        ASSERT_EQ(Parse(image, m), 0);
+        ASSERT_EQ(Parse(image, m), 1);
         EXPECT_EQ(m.vert.offset, layout.offset[kChunkVert]);
         EXPECT_EQ(m.anim.offset, layout.offset[kChunkAnim]);
         EXPECT_EQ(m.regp.offset, image.size() - 12);

@@ -13,7 +13,7 @@ namespace {
 
 void Load(_s3d_model& m, const S3DBuilder& b) {
     const std::vector<std::uint8_t> image = b.Build();
-    ASSERT_EQ(ParseS3D(image.data(), image.size(), m), 0);
+    ASSERT_EQ(ParseS3D(image.data(), image.size(), m), 1);
 }
 
 std::vector<std::uint8_t> Encoded(const _s3d_model& m) {
@@ -225,7 +225,7 @@ TEST(WorkBlock, StorePastTheEndAppendsDefaultBlocks) {
 
     const std::vector<std::uint8_t> out = Encoded(m);
     _s3d_model back;
-    ASSERT_EQ(ParseS3D(out.data(), out.size(), back), 0);
+    ASSERT_EQ(ParseS3D(out.data(), out.size(), back), 1);
     EXPECT_EQ(Encoded(back), out);
     EXPECT_EQ(back.vert.blocks[3].vertices, m.vert.blocks[3].vertices);
 }
@@ -241,7 +241,7 @@ TEST(WorkBlock, StoredBlockOfAnOldLayoutModelReadsBack) {
     ASSERT_TRUE(StoreBlock(&m, S3D_BLOCK_VERT, 1, &w));
     const std::vector<std::uint8_t> out = Encoded(m);
     _s3d_model back;
-    ASSERT_EQ(ParseS3D(out.data(), out.size(), back), 0);
+    ASSERT_EQ(ParseS3D(out.data(), out.size(), back), 1);
     EXPECT_EQ(back.vert.blocks[1].format, kFmtColourUv);
     EXPECT_EQ(back.vert.blocks[1].vertices, m.vert.blocks[0].vertices);
 }
@@ -279,7 +279,10 @@ TEST(WorkBlock, StoreRefusesBlocksTheCountsCannotDescribe) {
     EXPECT_FALSE(StoreBlock(&m, S3D_BLOCK_MATS, 0, &tooManyTextures));
     _s3d_work_block fine;
     EXPECT_FALSE(StoreBlock(&m, S3D_BLOCK_INDX, -1, &fine));
-    EXPECT_FALSE(StoreBlock(&m, S3D_BLOCK_INDX, 65536, &fine));
+    // Two blocks held: position 65538 would append 65537 blocks.
+    EXPECT_FALSE(StoreBlock(&m, S3D_BLOCK_INDX, 65538, &fine));
+    EXPECT_FALSE(StoreBlock(&m, S3D_BLOCK_MATS, 65538, &fine));
+    EXPECT_FALSE(StoreBlock(&m, S3D_BLOCK_VERT, 0x7FFFFFFF, &fine));
     EXPECT_EQ(Encoded(m), before);
 
     // At the limits it stores.
@@ -289,6 +292,41 @@ TEST(WorkBlock, StoreRefusesBlocksTheCountsCannotDescribe) {
     tooManyTextures.textures.resize(255);
     EXPECT_TRUE(StoreBlock(&m, S3D_BLOCK_MATS, 0, &tooManyTextures));
     EXPECT_EQ(m.mats.blocks[0].textureCount, 255);
+}
+
+// The block counts are 32-bit: a block at any position the model holds is
+// stored, and a store past the end may append up to 65536 blocks.
+TEST(WorkBlock, BlocksPastPosition65535AreStored) {
+    S3DBuilder b = RealisticS3D("many", 3);
+    b.indx.resize(70000);
+    b.mats.resize(70000);
+    b.indx.back().indices = {0, 1, 2};
+    b.mats.back().textures.push_back({0x1234, {3, 3, 0, 0}, 0, 0, "far", true, {}});
+    _s3d_model m;
+    Load(m, b);
+    ASSERT_EQ(m.indx.blockCount, 70000u);
+
+    _s3d_work_block w;
+    ASSERT_TRUE(ExtractBlock(S3D_BLOCK_INDX, 69999, &m, &w));
+    ASSERT_TRUE(ExtractBlock(S3D_BLOCK_MATS, 69999, &m, &w));
+    w.indices = {2, 1, 0};
+    w.textures.at(0).textureId = 0x5678;
+    EXPECT_TRUE(StoreBlock(&m, S3D_BLOCK_INDX, 69999, &w));
+    EXPECT_TRUE(StoreBlock(&m, S3D_BLOCK_MATS, 69999, &w));
+    EXPECT_EQ(m.indx.blocks[69999].indices, (std::vector<std::uint16_t>{2, 1, 0}));
+    EXPECT_EQ(m.mats.blocks[69999].textures.at(0).textureId, 0x5678u);
+    EXPECT_EQ(m.indx.blockCount, 70000u);
+
+    // The furthest append: 65536 blocks, the last of them the stored one.
+    EXPECT_TRUE(StoreBlock(&m, S3D_BLOCK_INDX, 70000 + 65535, &w));
+    EXPECT_EQ(m.indx.blockCount, 70000u + 65536u);
+    EXPECT_EQ(m.indx.blocks.back().indices, (std::vector<std::uint16_t>{2, 1, 0}));
+    EXPECT_EQ(m.indx.blocks[70000].indxWord2, 2);
+    std::vector<std::uint8_t> out;
+    ASSERT_TRUE(EncodeS3D(m, out));
+    _s3d_model back;
+    ASSERT_EQ(ParseS3D(out.data(), out.size(), back), 1);
+    EXPECT_EQ(back.indx.blocks.size(), 70000u + 65536u);
 }
 
 // ------------------------------------------------------------ AppendS3DModel
@@ -354,7 +392,7 @@ TEST(ModelAppend, AppendsBlocksAndMovesFrameReferences) {
     // The result reads back as written.
     const std::vector<std::uint8_t> out = Encoded(target);
     _s3d_model back;
-    ASSERT_EQ(ParseS3D(out.data(), out.size(), back), 0);
+    ASSERT_EQ(ParseS3D(out.data(), out.size(), back), 1);
     EXPECT_EQ(Encoded(back), out);
 
     // The same source gives the same result on another target.

@@ -1,5 +1,6 @@
 #include "support/dbpf_builder.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -27,6 +28,27 @@ std::vector<std::uint8_t> CompressEntry(const std::vector<std::uint8_t>& raw) {
     QfsCompress(raw.data(), raw.size(), out.data() + 4, out.size() - 4, len);
     if (len < 0) throw std::runtime_error("QfsCompress failed");
     out.resize(4 + static_cast<std::size_t>(len));
+    WriteU32(out, 0, static_cast<std::uint32_t>(out.size()));
+    return out;
+}
+
+std::vector<std::uint8_t> CompressEntryAsLiterals(const std::vector<std::uint8_t>& raw) {
+    if (raw.size() > 0xFFFFFF) throw std::runtime_error("too large for a QFS stream");
+    const std::size_t n = raw.size();
+    std::vector<std::uint8_t> out = {0, 0, 0, 0, 0x10, 0xFB, static_cast<std::uint8_t>(n >> 16),
+                                     static_cast<std::uint8_t>(n >> 8), static_cast<std::uint8_t>(n)};
+    out.reserve(9 + n + n / 112 + 1);
+    std::size_t at = 0;
+    // Runs of 4 to 112 literals (code 0xE0 + run / 4 - 1), then the end code
+    // with the last 0 to 3.
+    while (n - at >= 4) {
+        const std::size_t run = std::min<std::size_t>((n - at) & ~std::size_t{3}, 112);
+        out.push_back(static_cast<std::uint8_t>(0xE0 + run / 4 - 1));
+        out.insert(out.end(), raw.begin() + static_cast<std::ptrdiff_t>(at), raw.begin() + static_cast<std::ptrdiff_t>(at + run));
+        at += run;
+    }
+    out.push_back(static_cast<std::uint8_t>(0xFC + (n - at)));
+    out.insert(out.end(), raw.begin() + static_cast<std::ptrdiff_t>(at), raw.end());
     WriteU32(out, 0, static_cast<std::uint32_t>(out.size()));
     return out;
 }

@@ -40,6 +40,12 @@ struct DbpfBuilder {
 // The stored form of a compressed entry: size prefix then the QFS stream.
 std::vector<std::uint8_t> CompressEntry(const std::vector<std::uint8_t>& raw);
 
+// The same entry as another encoder writes it: a QFS stream of literal runs
+// only, which expands to the same bytes but is longer than the program's own
+// stream of anything compressible. Storing such an entry again always shows
+// in its bytes.
+std::vector<std::uint8_t> CompressEntryAsLiterals(const std::vector<std::uint8_t>& raw);
+
 std::uint32_t ReadU32(const std::vector<std::uint8_t>& bytes, std::size_t at);
 template <class Bytes>
 void WriteU32(Bytes& bytes, std::size_t at, std::uint32_t v) {
