@@ -1,7 +1,9 @@
 #include "ui/dat_view.h"
 
 #include <algorithm>
+#include <memory>
 #include <numeric>
+#include <string_view>
 #include <unordered_map>
 
 #include <QCollator>
@@ -47,33 +49,67 @@ const QCollator& ListCollator() {
 
 QString Wide(const wchar_t* s, std::size_t n) { return QString::fromWCharArray(s, static_cast<qsizetype>(n)); }
 
-// Ranks of texts in collation order: equal texts share a rank, so sorting by
-// rank is sorting by the texts.
+// lstrcmpW sorts words: hyphens and apostrophes weigh next to nothing, so
+// "co-op" sorts beside "coop" and "it's" after "itr". They only decide
+// between texts that are equal without them: the text without such a
+// character first, then by where they stand.
+bool IsWordSortSpecial(wchar_t c) {
+    return c == L'-' || c == L'\'' || c == 0x00AD || c == 0x2010 || c == 0x2011 || c == 0xFF07 || c == 0xFF0D;
+}
+
+struct WordSortKey {
+    QCollatorSortKey primary;
+    std::vector<std::pair<std::uint32_t, wchar_t>> specials;  // (position, character)
+};
+
+WordSortKey MakeWordSortKey(std::wstring_view text) {
+    QString rest;
+    rest.reserve(static_cast<qsizetype>(text.size()));
+    std::vector<std::pair<std::uint32_t, wchar_t>> specials;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        wchar_t c = text[i];
+        if (IsWordSortSpecial(c)) {
+            specials.push_back({static_cast<std::uint32_t>(i), c});
+        } else if (static_cast<std::uint32_t>(c) < 0x10000) {
+            rest.append(QChar(static_cast<char16_t>(c)));
+        } else {
+            char32_t u = static_cast<char32_t>(c);
+            rest.append(QString::fromUcs4(&u, 1));
+        }
+    }
+    return {ListCollator().sortKey(rest), std::move(specials)};
+}
+
+int CompareWordSortKeys(const WordSortKey& a, const WordSortKey& b) {
+    int c = a.primary.compare(b.primary);
+    if (c != 0) return c < 0 ? -1 : 1;
+    if (a.specials == b.specials) return 0;
+    return std::lexicographical_compare(a.specials.begin(), a.specials.end(), b.specials.begin(), b.specials.end()) ? -1 : 1;
+}
+
+// Ranks of texts in lstrcmpW's order: texts that compare equal share a rank,
+// so sorting by rank is sorting by the texts. Each distinct text is keyed once.
 template <typename GetText>
 std::vector<std::int32_t> CollationRanks(std::size_t n, GetText text) {
-    std::unordered_map<std::wstring, std::int32_t> ids;
+    std::unordered_map<std::wstring_view, std::int32_t> ids;
+    ids.reserve(n);
     std::vector<std::int32_t> idOf(n);
-    std::vector<const std::wstring*> distinct;
+    std::vector<WordSortKey> keys;
     for (std::size_t i = 0; i < n; ++i) {
-        const std::wstring& t = text(i);
-        auto [it, added] = ids.try_emplace(t, static_cast<std::int32_t>(distinct.size()));
-        if (added) distinct.push_back(&it->first);
+        std::wstring_view t = text(i);
+        auto [it, added] = ids.try_emplace(t, static_cast<std::int32_t>(keys.size()));
+        if (added) keys.push_back(MakeWordSortKey(t));
         idOf[i] = it->second;
     }
-    const QCollator& col = ListCollator();
-    std::vector<QCollatorSortKey> keys;
-    keys.reserve(distinct.size());
-    for (const std::wstring* t : distinct) keys.push_back(col.sortKey(QString::fromStdWString(*t)));
-    std::vector<std::int32_t> byKey(distinct.size());
+    std::vector<std::int32_t> byKey(keys.size());
     std::iota(byKey.begin(), byKey.end(), 0);
     std::sort(byKey.begin(), byKey.end(), [&](std::int32_t a, std::int32_t b) {
-        int c = keys[static_cast<std::size_t>(a)].compare(keys[static_cast<std::size_t>(b)]);
-        return c != 0 ? c < 0 : *distinct[static_cast<std::size_t>(a)] < *distinct[static_cast<std::size_t>(b)];
+        return CompareWordSortKeys(keys[static_cast<std::size_t>(a)], keys[static_cast<std::size_t>(b)]) < 0;
     });
-    std::vector<std::int32_t> rankOfId(distinct.size());
+    std::vector<std::int32_t> rankOfId(keys.size());
     std::int32_t rank = 0;
     for (std::size_t k = 0; k < byKey.size(); ++k) {
-        if (k > 0 && keys[static_cast<std::size_t>(byKey[k - 1])].compare(keys[static_cast<std::size_t>(byKey[k])]) != 0)
+        if (k > 0 && CompareWordSortKeys(keys[static_cast<std::size_t>(byKey[k - 1])], keys[static_cast<std::size_t>(byKey[k])]) != 0)
             ++rank;
         rankOfId[static_cast<std::size_t>(byKey[k])] = rank;
     }
@@ -443,14 +479,15 @@ void CDATView::SortByCurrentColumn() {
         for (std::size_t i = 0; i < n; ++i) key[i] = doc->m_pModels[i].nViews;
         break;
     case 6: {
-        std::vector<std::wstring> marks(n);
-        for (std::size_t i = 0; i < n; ++i) marks[i].assign(doc->m_pModels[i].szStatus.data(), 7);
-        auto ranks = CollationRanks(n, [&](std::size_t i) -> const std::wstring& { return marks[i]; });
+        // Marks change with every edit, so they are ranked afresh; they have few distinct values.
+        auto ranks = CollationRanks(
+            n, [&](std::size_t i) { return std::wstring_view(doc->m_pModels[i].szStatus.data(), 7); });
         for (std::size_t i = 0; i < n; ++i) key[i] = ranks[i];
         break;
     }
     default: {
-        auto ranks = CollationRanks(n, [&](std::size_t i) -> const std::wstring& { return doc->m_pModels[i].szName; });
+        const std::vector<std::int32_t>& ranks = NameRanks();
+        if (ranks.size() < n) return;
         for (std::size_t i = 0; i < n; ++i) key[i] = ranks[i];
         break;
     }
@@ -459,6 +496,26 @@ void CDATView::SortByCurrentColumn() {
         std::int64_t ka = key[static_cast<std::size_t>(a)], kb = key[static_cast<std::size_t>(b)];
         return desc ? ka > kb : ka < kb;
     });
+}
+
+const std::vector<std::int32_t>& CDATView::NameRanks() {
+    // Names never change once the archive is open: every list of the
+    // document shares the ranks the first sort by name made.
+    if (!m_pNameRanks) {
+        CDATDoc* doc = GetDocument();
+        if (doc)
+            for (CView* v : doc->GetViews())
+                if (auto* other = dynamic_cast<CDATView*>(v); other && other != this && other->m_pNameRanks) {
+                    m_pNameRanks = other->m_pNameRanks;
+                    break;
+                }
+        if (!m_pNameRanks) {
+            const std::size_t n = doc ? std::min<std::size_t>(doc->m_nModels, doc->m_pModels.size()) : 0;
+            m_pNameRanks = std::make_shared<const std::vector<std::int32_t>>(
+                CollationRanks(n, [&](std::size_t i) { return std::wstring_view(doc->m_pModels[i].szName); }));
+        }
+    }
+    return *m_pNameRanks;
 }
 
 int CDATView::CompareItems(std::intptr_t data1, std::intptr_t data2) const {
@@ -483,10 +540,11 @@ int CDATView::CompareItems(std::intptr_t data1, std::intptr_t data2) const {
         break;
     }
     case 5: r = m1.nViews - m2.nViews; break;
-    case 6: r = ListCollator().compare(Wide(m1.szStatus.data(), 7), Wide(m2.szStatus.data(), 7)); break;
-    case 7:
-        r = ListCollator().compare(QString::fromStdWString(m1.szName), QString::fromStdWString(m2.szName));
+    case 6:
+        r = CompareWordSortKeys(MakeWordSortKey(std::wstring_view(m1.szStatus.data(), 7)),
+                                MakeWordSortKey(std::wstring_view(m2.szStatus.data(), 7)));
         break;
+    case 7: r = CompareWordSortKeys(MakeWordSortKey(m1.szName), MakeWordSortKey(m2.szName)); break;
     default: r = 0;
     }
     return m_bSortDescending[m_nSortColumn] ? -r : r;

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -159,8 +160,11 @@ private:
     void SortByCurrentColumn();
     void ShowArrow();
     void SizeColumns();
+    // The ranks of the document's names in the list's collation, made once.
+    const std::vector<std::int32_t>& NameRanks();
 
     CDATListModel m_model;
+    std::shared_ptr<const std::vector<std::int32_t>> m_pNameRanks;
     int m_nFormat[8] = {};
     int m_nSelected = 0;
 };
