@@ -304,10 +304,10 @@ void CDATListModel::SortRows(Less less) {
     ApplyOrder(std::move(order));
 }
 
-int CDATListModel::ContentTextWidth(int column, const QFontMetrics& fm) const {
+std::vector<int> CDATListModel::WidestRows(int column, const QFontMetrics& fm) const {
     const int rows = rowCount();
-    if (rows == 0) return 0;
-    if (m_bEmptyForm || column == 1) return fm.horizontalAdvance(CellText(0, column));
+    if (rows == 0) return {};
+    if (m_bEmptyForm || column == 1) return {0};
     AdvanceCache advance(fm);
     std::vector<std::pair<int, int>> estimates(static_cast<std::size_t>(rows));  // (estimate, row)
     for (int row = 0; row < rows; ++row) {
@@ -340,13 +340,21 @@ int CDATListModel::ContentTextWidth(int column, const QFontMetrics& fm) const {
         }
         estimates[static_cast<std::size_t>(row)] = {w, row};
     }
-    // The few widest by estimate are measured exactly, with kerning and shaping.
-    const std::size_t k = std::min<std::size_t>(estimates.size(), 32);
-    std::partial_sort(estimates.begin(), estimates.begin() + static_cast<std::ptrdiff_t>(k), estimates.end(),
-                      [](const auto& a, const auto& b) { return a.first > b.first; });
-    int widest = estimates.front().first;
-    for (std::size_t i = 0; i < k; ++i) widest = std::max(widest, fm.horizontalAdvance(CellText(estimates[i].second, column)));
-    return widest;
+    // Kerning and shaping move a text's drawn width a few pixels from the
+    // sum of its characters: every row near the widest estimate is a
+    // candidate, at least the 32 widest, at most a few thousand.
+    const int slack = std::max(4, fm.averageCharWidth());
+    const int widest = std::max_element(estimates.begin(), estimates.end())->first;
+    auto near = std::partition(estimates.begin(), estimates.end(), [&](const auto& e) { return e.first >= widest - slack; });
+    std::size_t k = static_cast<std::size_t>(near - estimates.begin());
+    k = std::clamp<std::size_t>(k, std::min<std::size_t>(32, estimates.size()), 4096);
+    k = std::min(k, estimates.size());
+    auto byWidth = [](const auto& a, const auto& b) { return a.first > b.first; };
+    std::nth_element(estimates.begin(), estimates.begin() + static_cast<std::ptrdiff_t>(k - 1), estimates.end(), byWidth);
+    std::vector<int> out;
+    out.reserve(k);
+    for (std::size_t i = 0; i < k; ++i) out.push_back(estimates[i].second);
+    return out;
 }
 
 // ---------------------------------------------------------------- CDATView
@@ -396,9 +404,7 @@ void CDATView::OnInitialUpdate() {
         // No models: one line under a hidden header, nothing to sort or explain.
         setHeaderHidden(true);
         m_model.FillEmptyForm();
-        QFontMetrics fm(font());
-        int margin = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1);
-        header()->resizeSection(0, m_model.ContentTextWidth(0, fm) + margin);
+        header()->resizeSection(0, sizeHintForIndex(m_model.index(0, 0)).width());
         return;
     }
     m_model.Fill(*doc);
@@ -414,13 +420,16 @@ void CDATView::OnInitialUpdate() {
 
 void CDATView::SizeColumns() {
     // Each column is as wide as its header text plus 32 pixels, or as its
-    // widest text when that is wider.
+    // widest cell when that is wider. A cell's width is what the item
+    // delegate asks for (text, margins, rounding), measured on the few rows
+    // the font's advances name as the widest: measuring every row of a big
+    // archive that way takes seconds.
     QHeaderView* h = header();
     QFontMetrics fm(font());
-    int margin = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1);
     for (int c = 0; c < CDATListModel::kColumns; ++c) {
         int byHeader = static_cast<CListHeader*>(h)->TitleWidth(c) + 32;
-        int byContent = m_model.ContentTextWidth(c, fm) + margin;
+        int byContent = 0;
+        for (int row : m_model.WidestRows(c, fm)) byContent = std::max(byContent, sizeHintForIndex(m_model.index(row, c)).width());
         h->resizeSection(c, std::max(byHeader, byContent));
     }
 }

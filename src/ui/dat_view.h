@@ -55,8 +55,9 @@ public:
     template <typename Less>
     void SortRows(Less less);
 
-    // The width a column needs for its widest text, from the font's metrics.
-    int ContentTextWidth(int column, const QFontMetrics& fm) const;
+    // The rows whose texts in `column` may be the widest drawn, judged by
+    // the sum of the font's advances of their characters.
+    std::vector<int> WidestRows(int column, const QFontMetrics& fm) const;
 
     static QString HexText(std::uint32_t v);  // "%#08x"
     static const wchar_t* const kTitles[kColumns];

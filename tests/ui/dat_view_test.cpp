@@ -202,17 +202,27 @@ TEST(DatView, SelectionTravelsWithItsRows) {
     EXPECT_EQ(f.view->GetSelectedCount(), 3);
 }
 
-TEST(DatView, ColumnsFitTheirTitlePlus32AndTheirWidestText) {
-    ListFixture f({{1, 0x10, false, "a rather long texture name for the last column"},
-                   {0xFFFFFFFF, 0xABCDEF12, false, "x"}});
-    ASSERT_TRUE(f.view);
-    QFontMetrics cells(f.view->font());
-    QFontMetrics titles(f.view->header()->font());
-    for (int c = 0; c < 8; ++c) {
-        int width = f.view->GetColumnWidth(c);
-        EXPECT_GE(width, titles.horizontalAdvance(QString::fromWCharArray(CDATListModel::kTitles[c])) + 32) << c;
-        for (int r = 0; r < f.view->GetItemCount(); ++r)
-            EXPECT_GE(width, cells.horizontalAdvance(f.view->GetItemText(r, c))) << c << " row " << r;
+TEST(DatView, ColumnsFitTheirTitlePlus32AndTheirWidestCellWhole) {
+    // Names as real archives have them, each set with another widest cell;
+    // the widest by characters need not be the widest drawn.
+    const std::vector<std::vector<ModelSpec>> lists = {
+        {{1, 0x10, false, "a rather long texture name for the last column"}, {0xFFFFFFFF, 0xABCDEF12, false, "x"}},
+        {{2, 0x20, false, "NYBT_Gracie_Manor01"}, {3, 0x30, false, "NYBT_Gracie_Manor02"}},
+        {{4, 0x40, false, "WWWW_MMMM_Tower_Office_Block_Mill_07"}, {5, 0x50, false, "x"}},
+        {{5, 0x50, false, "iiiillll_llll_iiii_jjjj_ffff_tttt_rrrr_1111"}, {6, 0x60, false, "NYBT_Gracie_Manor01"}},
+    };
+    for (const auto& models : lists) {
+        ListFixture f(models);
+        ASSERT_TRUE(f.view);
+        QFontMetrics titles(f.view->header()->font());
+        for (int c = 0; c < 8; ++c) {
+            int width = f.view->GetColumnWidth(c);
+            EXPECT_GE(width, titles.horizontalAdvance(QString::fromWCharArray(CDATListModel::kTitles[c])) + 32) << c;
+            // The width the view's own delegate asks for to draw the cell unelided.
+            for (int r = 0; r < f.view->GetItemCount(); ++r)
+                EXPECT_GE(width, f.view->sizeHintForIndex(f.view->model()->index(r, c)).width())
+                    << c << " row " << r << " " << f.view->GetItemText(r, c).toStdString();
+        }
     }
 }
 
