@@ -375,6 +375,9 @@ CDATView::CDATView(QWidget* parent) : QTreeView(parent) {
     setFrameShape(QFrame::StyledPanel);
     // Only a right click opens the Edit menu, not the keyboard's menu key.
     setContextMenuPolicy(Qt::PreventContextMenu);
+    // The list sees every move of the pointer, not only those with a button
+    // down: the Changes tip follows them.
+    viewport()->setMouseTracking(true);
     setHeader(new CListHeader(this));
     setModel(&m_model);
     QHeaderView* h = header();
@@ -581,6 +584,19 @@ void CDATView::keyPressEvent(QKeyEvent* event) {
 }
 
 bool CDATView::viewportEvent(QEvent* event) {
+    if (event->type() == QEvent::MouseMove || event->type() == QEvent::HoverMove) {
+        // Every move of the pointer is a hit test for the tip, as a tooltip
+        // control makes one on each mouse message: leaving the row whose tip
+        // shows closes it, so the pointer's next rest shows the new row's tip.
+        QPoint pos = event->type() == QEvent::MouseMove ? static_cast<QMouseEvent*>(event)->position().toPoint()
+                                                         : static_cast<QHoverEvent*>(event)->position().toPoint();
+        QModelIndex idx = indexAt(pos);
+        if (s_nLastTipItem != -1 && (!idx.isValid() || idx.column() != kChangesColumn || idx.row() != s_nLastTipItem)) {
+            s_nLastTipItem = -1;
+            QToolTip::hideText();
+        }
+        return QTreeView::viewportEvent(event);
+    }
     if (event->type() != QEvent::ToolTip) return QTreeView::viewportEvent(event);
     auto* he = static_cast<QHelpEvent*>(event);
     QModelIndex idx = indexAt(he->pos());

@@ -49,11 +49,12 @@ struct ListFixture {
         for (int r = 0; r < view->GetItemCount(); ++r) out.push_back(view->GetItemData(r));
         return out;
     }
-    // Hover over a cell; the tip's text afterwards (empty when none shows,
-    // or when the one showing is closing).
+    // The pointer moves onto a cell and comes to rest there; the tip's text
+    // afterwards (empty when none shows, or when the one showing is closing).
     QString HoverTip(int row, int column) {
         QRect rect = view->visualRect(view->model()->index(row, column));
         QPoint pos = rect.center();
+        QTest::mouseMove(view->viewport(), pos);
         QHelpEvent e(QEvent::ToolTip, pos, view->viewport()->mapToGlobal(pos));
         QApplication::sendEvent(view->viewport(), &e);
         // A closing tip lingers for a moment (300 ms) before it goes.
@@ -234,8 +235,8 @@ TEST(DatView, ChangesTipWordsTheMarksOfTheRowUnderThePointer) {
     f.doc->m_pModels[1].szStatus[2] = L'R';
     CDATView::s_nLastTipItem = -1;
     EXPECT_EQ(f.HoverTip(0, 6), "Moved, Scaled");
-    // Onto another row: the old tip closes first, the next pause opens the new one.
-    EXPECT_EQ(f.HoverTip(1, 6), "");
+    // Onto another row: the pointer's move closes the old tip, its rest opens the new one.
+    EXPECT_EQ(f.HoverTip(1, 6), "Reoriented");
     EXPECT_EQ(f.HoverTip(1, 6), "Reoriented");
     // Other columns have no tip.
     EXPECT_EQ(f.HoverTip(1, 7), "");
