@@ -115,6 +115,22 @@ TEST_F(App, AStartWithAPathOpensItInAnArchiveWindow) {
     EXPECT_TRUE(run.messages.boxes().empty());
 }
 
+TEST_F(App, TheFirstWindowOpenedAtStartGetsTheSizeOfLaterOnes) {
+    AppRun run({Archive("sized1.dat")});
+    ASSERT_TRUE(run.started);
+    ASSERT_TRUE(run.app->OpenDocumentFile(Archive("sized2.dat").toStdWString()));
+    kvtest::Settle();
+    auto children = run.frame()->GetChildFrames();
+    ASSERT_EQ(children.size(), 2u);
+    QSize area = run.frame()->GetMdiArea()->viewport()->size();
+    EXPECT_EQ(children[0]->size(), children[1]->size());
+    EXPECT_EQ(children[0]->size(), QSize(area.width() * 3 / 4, area.height() * 3 / 4));
+    // Each new window a little lower and to the right of the one before.
+    EXPECT_EQ(children[0]->pos(), QPoint(0, 0));
+    EXPECT_GT(children[1]->pos().x(), 0);
+    EXPECT_EQ(children[1]->pos().x(), children[1]->pos().y());
+}
+
 TEST_F(App, AStartWithAPathThatCannotBeOpenedEnds) {
     {
         AppRun run({QString::fromStdString(kvtest::WriteTempFile("bad.dat", std::vector<std::uint8_t>(200, 0x41)))});

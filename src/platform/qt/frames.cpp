@@ -385,12 +385,30 @@ std::vector<CMDIChildWndEx*> CMDIFrameWndEx::GetChildFrames() const {
 
 void CMDIFrameWndEx::AddChildFrame(CMDIChildWndEx* child) {
     m_pMdiArea->addSubWindow(child);
+    int n = static_cast<int>(m_pMdiArea->subWindowList().size()) - 1;
+    // A window opened before the frame shows (a file named on the command
+    // line) waits for the frame's layout to give the work area its size.
+    if (!isVisible()) {
+        m_unplaced.push_back({child, n});
+        return;
+    }
+    PlaceChildFrame(child, n);
+}
+
+void CMDIFrameWndEx::PlaceChildFrame(CMDIChildWndEx* child, int n) {
     // New windows cascade from the top left, each a little lower than the last.
     QSize area = m_pMdiArea->viewport()->size();
-    int n = static_cast<int>(m_pMdiArea->subWindowList().size()) - 1;
     int step = style()->pixelMetric(QStyle::PM_TitleBarHeight) + 4;
     child->resize(std::max(area.width() * 3 / 4, 320), std::max(area.height() * 3 / 4, 200));
     child->move((n % 8) * step, (n % 8) * step);
+}
+
+void CMDIFrameWndEx::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    auto unplaced = std::move(m_unplaced);
+    m_unplaced.clear();
+    for (auto& [child, n] : unplaced)
+        if (child && !child->isMaximized() && !child->isMinimized()) PlaceChildFrame(child, n);
 }
 
 void CMDIFrameWndEx::MDIActivate(CMDIChildWndEx* child) {

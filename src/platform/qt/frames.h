@@ -198,11 +198,13 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     QMenu* createPopupMenu() override;
 
     void OnActiveChildChanged();
+    void PlaceChildFrame(CMDIChildWndEx* child, int n);
     void ShowMenu(unsigned id);
     void FillWindowMenu(QMenu* menu);
     void FillPaneMenu(QMenu* menu);
@@ -230,6 +232,8 @@ protected:
     QPointer<QDialog> m_pCustomizeDlg;
     bool m_bUpdatePending = false;
     bool m_bClosing = false;
+    // Windows added while the frame was hidden, with their creation numbers.
+    std::vector<std::pair<QPointer<CMDIChildWndEx>, int>> m_unplaced;
 };
 
 // Lets the customisation dialog and the state code find the frame of a toolbar.
