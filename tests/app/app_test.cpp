@@ -14,6 +14,7 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QToolBar>
+#include <QToolButton>
 #include <QUrl>
 
 #include <gtest/gtest.h>
@@ -129,6 +130,38 @@ TEST_F(App, TheFirstWindowOpenedAtStartGetsTheSizeOfLaterOnes) {
     EXPECT_EQ(children[0]->pos(), QPoint(0, 0));
     EXPECT_GT(children[1]->pos().x(), 0);
     EXPECT_EQ(children[1]->pos().x(), children[1]->pos().y());
+}
+
+TEST_F(App, AMaximisedArchiveWindowSharesTheFramesCaptionAndMenuBar) {
+    AppRun run({Archive("big.dat")});
+    ASSERT_TRUE(run.started);
+    CMDIChildWndEx* child = run.frame()->MDIGetActive();
+    ASSERT_TRUE(child);
+    child->showMaximized();
+    kvtest::Settle();
+    EXPECT_EQ(run.frame()->windowTitle(), "Korvane - big.dat");
+    // No caption of its own inside the frame: the list fills the work area.
+    QWidget* area = run.frame()->GetMdiArea()->viewport();
+    EXPECT_EQ(child->geometry(), area->rect());
+    EXPECT_EQ(child->widget()->geometry(), child->rect());
+    // The window's buttons stand at the menu bar's right end.
+    QWidget* corner = run.frame()->GetMenuBarWidget()->cornerWidget(Qt::TopRightCorner);
+    ASSERT_TRUE(corner);
+    EXPECT_TRUE(corner->isVisible());
+    // An edit marks the document: the frame's caption says so.
+    ListOf(child)->GetDocument()->SetModifiedFlag(true);
+    kvtest::Settle();
+    EXPECT_EQ(run.frame()->windowTitle(), "Korvane - big.dat*");
+    // Restored, the window has its caption again and the menu bar no buttons.
+    QToolButton* restore = corner->findChild<QToolButton*>(QStringLiteral("RestoreButton"));
+    ASSERT_TRUE(restore);
+    QTest::mouseClick(restore, Qt::LeftButton);
+    kvtest::Settle();
+    EXPECT_FALSE(child->isMaximized());
+    EXPECT_GT(child->widget()->geometry().top(), 0);
+    EXPECT_FALSE(corner->isVisible());
+    EXPECT_EQ(run.frame()->windowTitle(), "Korvane - big.dat*");
+    run.messages.Answer(IDNO);
 }
 
 TEST_F(App, AStartWithAPathThatCannotBeOpenedEnds) {

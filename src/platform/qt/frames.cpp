@@ -132,6 +132,22 @@ void CMDIChildWndEx::OnUpdateFrameTitle() {
     if (CMDIFrameWndEx* main = AfxGetMainWnd()) main->OnUpdateFrameTitle();
 }
 
+void CMDIChildWndEx::changeEvent(QEvent* event) {
+    const bool stateChange = event->type() == QEvent::WindowStateChange;
+    // A maximised window draws no caption inside the frame: its title joins
+    // the frame's and its buttons stand in the frame's menu bar, as every
+    // MDI frame shows a maximised child. The hint must be in place before
+    // the window lays itself out for the maximised state, and may go only
+    // after it has laid itself out as a normal or minimised window (changed
+    // earlier, the window takes the change as a reason to maximise again).
+    if (stateChange && isMaximized()) setWindowFlag(Qt::FramelessWindowHint, true);
+    QMdiSubWindow::changeEvent(event);
+    if (stateChange && !isMaximized() && (windowFlags() & Qt::FramelessWindowHint))
+        setWindowFlag(Qt::FramelessWindowHint, false);
+    if (stateChange)
+        if (CMDIFrameWndEx* main = AfxGetMainWnd()) main->OnChildStateChanged();
+}
+
 void CMDIChildWndEx::closeEvent(QCloseEvent* event) {
     CDocument* doc = GetActiveDocument();
     if (doc) {
@@ -602,6 +618,7 @@ void CMDIFrameWndEx::OnActiveChildChanged() {
     if (m_bClosing) return;
     CMDIChildWndEx* child = MDIGetActive();
     ShowMenu(child && child->GetTemplate() ? child->GetTemplate()->GetResourceID() : m_nIDResource);
+    UpdateMenuBarControls();
     OnUpdateFrameTitle();
     RequestCommandUpdate();
 }
@@ -609,10 +626,61 @@ void CMDIFrameWndEx::OnActiveChildChanged() {
 void CMDIFrameWndEx::OnUpdateFrameTitle() {
     QString title = Q(m_strTitle);
     CMDIChildWndEx* child = MDIGetActive();
-    // A maximised child's caption joins the frame's by itself.
-    if (child && child->GetActiveDocument() && !child->isMaximized())
-        title += QStringLiteral(" - ") + Q(child->GetActiveDocument()->GetTitle());
+    // The active document's title follows the frame's, maximised or not: a
+    // maximised child has no caption of its own to show it.
+    if (child && child->GetActiveDocument()) title += QStringLiteral(" - ") + Q(child->GetActiveDocument()->GetTitle());
     setWindowTitle(title);
+}
+
+void CMDIFrameWndEx::OnChildStateChanged() {
+    if (m_bClosing) return;
+    UpdateMenuBarControls();
+    OnUpdateFrameTitle();
+}
+
+void CMDIFrameWndEx::UpdateMenuBarControls() {
+    QMenuBar* bar = GetMenuBarWidget();
+    if (!bar) return;
+    CMDIChildWndEx* child = MDIGetActive();
+    const bool show = child && child->isMaximized();
+    if (!m_pChildButtons && show) {
+        // The maximised child's system menu at the left end, its minimise,
+        // restore and close buttons at the right end.
+        m_pChildMenuButton = new QToolButton(bar);
+        m_pChildMenuButton->setObjectName(QStringLiteral("ChildMenuButton"));
+        m_pChildMenuButton->setAutoRaise(true);
+        m_pChildMenuButton->setPopupMode(QToolButton::InstantPopup);
+        bar->setCornerWidget(m_pChildMenuButton, Qt::TopLeftCorner);
+        m_pChildButtons = new QWidget(bar);
+        m_pChildButtons->setObjectName(QStringLiteral("ChildButtons"));
+        auto* row = new QHBoxLayout(m_pChildButtons);
+        row->setContentsMargins(0, 0, 0, 0);
+        row->setSpacing(0);
+        auto add = [&](const char* name, QStyle::StandardPixmap icon, void (CMDIChildWndEx::*fn)()) {
+            auto* b = new QToolButton(m_pChildButtons);
+            b->setObjectName(QString::fromLatin1(name));
+            b->setAutoRaise(true);
+            b->setIcon(style()->standardIcon(icon, nullptr, b));
+            connect(b, &QToolButton::clicked, this, [this, fn] {
+                if (CMDIChildWndEx* c = MDIGetActive()) (c->*fn)();
+            });
+            row->addWidget(b);
+        };
+        add("MinimizeButton", QStyle::SP_TitleBarMinButton, &CMDIChildWndEx::OnSysMinimize);
+        add("RestoreButton", QStyle::SP_TitleBarNormalButton, &CMDIChildWndEx::OnSysRestore);
+        add("CloseButton", QStyle::SP_TitleBarCloseButton, &CMDIChildWndEx::OnSysClose);
+        bar->setCornerWidget(m_pChildButtons, Qt::TopRightCorner);
+    }
+    if (!m_pChildButtons) return;
+    if (show) {
+        m_pChildMenuButton->setIcon(child->windowIcon());
+        m_pChildMenuButton->setMenu(child->systemMenu());
+    } else {
+        m_pChildMenuButton->setMenu(nullptr);
+    }
+    m_pChildMenuButton->setVisible(show);
+    m_pChildButtons->setVisible(show);
+    bar->adjustSize();
 }
 
 void CMDIFrameWndEx::UpdateRecentFileMenu() {

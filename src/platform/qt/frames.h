@@ -52,7 +52,13 @@ public:
     void OnUpdateFrameTitle();
     int m_nWindow = 0;
 
+    // The buttons of a maximised window, shown in the frame's menu bar.
+    void OnSysMinimize() { showMinimized(); }
+    void OnSysRestore() { showNormal(); }
+    void OnSysClose() { close(); }
+
 protected:
+    void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -159,6 +165,8 @@ public:
 
     // The frame's title, with the active document's title after it.
     void OnUpdateFrameTitle();
+    // A child was maximised, restored or minimised.
+    void OnChildStateChanged();
     void UpdateRecentFileMenu();
 
     // Toolbars
@@ -205,6 +213,8 @@ protected:
 
     void OnActiveChildChanged();
     void PlaceChildFrame(CMDIChildWndEx* child, int n);
+    // The maximised child's system menu and buttons in the menu bar's corners.
+    void UpdateMenuBarControls();
     void ShowMenu(unsigned id);
     void FillWindowMenu(QMenu* menu);
     void FillPaneMenu(QMenu* menu);
@@ -232,6 +242,8 @@ protected:
     QPointer<QDialog> m_pCustomizeDlg;
     bool m_bUpdatePending = false;
     bool m_bClosing = false;
+    QPointer<QToolButton> m_pChildMenuButton;
+    QPointer<QWidget> m_pChildButtons;
     // Windows added while the frame was hidden, with their creation numbers.
     std::vector<std::pair<QPointer<CMDIChildWndEx>, int>> m_unplaced;
 };
