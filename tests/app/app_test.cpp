@@ -205,6 +205,35 @@ TEST_F(App, AReportWindowHasItsOwnMenusAndCopiesItsText) {
     EXPECT_EQ(run.app->GetTemplates()[0]->GetDocuments().size(), 1u);
 }
 
+TEST_F(App, EveryWindowsViewMenuChecksTheStatusBarWhileItShows) {
+    AppRun run;
+    ASSERT_TRUE(run.started);
+    auto statusEntry = [&] { return run.Entry(run.Menu("&View"), "&Status Bar"); };
+    ASSERT_TRUE(statusEntry());
+    EXPECT_TRUE(statusEntry()->isChecked());
+    ASSERT_TRUE(run.app->OpenDocumentFile(Archive("status.dat").toStdWString()));
+    kvtest::Settle();
+    run.Entries(run.Menu("&View"));
+    ASSERT_TRUE(statusEntry());
+    EXPECT_TRUE(statusEntry()->isCheckable());
+    EXPECT_TRUE(statusEntry()->isChecked());
+    auto* doc = dynamic_cast<CDATDoc*>(run.frame()->MDIGetActive()->GetActiveDocument());
+    ASSERT_TRUE(OpenReportWindow(*doc, L"Transparency Settings Report for status.dat\r\n---\r\n"));
+    kvtest::Settle();
+    run.Entries(run.Menu("&View"));
+    EXPECT_TRUE(statusEntry()->isChecked());
+    // Hidden through the menu, the bar's entry loses its check in every window.
+    statusEntry()->trigger();
+    kvtest::Settle();
+    EXPECT_FALSE(run.frame()->statusBar()->isVisible());
+    run.Entries(run.Menu("&View"));
+    EXPECT_FALSE(statusEntry()->isChecked());
+    run.frame()->MDIActivate(run.frame()->GetChildFrames()[0]);
+    kvtest::Settle();
+    run.Entries(run.Menu("&View"));
+    EXPECT_FALSE(statusEntry()->isChecked());
+}
+
 TEST_F(App, AcceleratorsRunTheirCommands) {
     AppRun run;
     ASSERT_TRUE(run.started);

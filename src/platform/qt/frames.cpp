@@ -545,7 +545,11 @@ QMenu* CMDIFrameWndEx::BuildPopup(const kv::MenuItem& popup, QWidget* parent) {
                 face->setProperty(kCommandProperty, item.id);
                 face->setStatusTip(a->statusTip());
                 face->setIcon(a->icon());
+                // A menu built after the update pass gave the command its
+                // check starts with that check, not only with later changes.
                 face->setEnabled(a->isEnabled());
+                face->setCheckable(a->isCheckable());
+                face->setChecked(a->isChecked());
                 connect(a, &QAction::changed, face, [a, face] {
                     face->setEnabled(a->isEnabled());
                     face->setCheckable(a->isCheckable());
