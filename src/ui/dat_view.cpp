@@ -7,12 +7,14 @@
 #include <unordered_map>
 
 #include <QCollator>
+#include <QCoreApplication>
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLocale>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QStatusTipEvent>
 #include <QStyle>
 #include <QToolTip>
 
@@ -139,6 +141,30 @@ private:
     const QFontMetrics& m_fm;
     std::array<int, 128> m_ascii;
     std::unordered_map<char32_t, int> m_other;
+};
+
+// A context menu is a window of its own, so the prompts of its entries stop
+// at it; this hands them on to the main frame's status bar, as the menu
+// bar's menus do, and gives the bar back its idle text when the menu closes.
+class StatusPromptRelay : public QObject {
+public:
+    explicit StatusPromptRelay(QMenu* menu) : QObject(menu) {
+        menu->installEventFilter(this);
+        connect(menu, &QMenu::aboutToHide, this, [] { Relay(QString()); });
+    }
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() != QEvent::StatusTip) return false;
+        Relay(static_cast<QStatusTipEvent*>(event)->tip());
+        return true;
+    }
+
+private:
+    static void Relay(const QString& tip) {
+        if (CMDIFrameWndEx* frame = AfxGetMainWnd()) {
+            QStatusTipEvent e(tip);
+            QCoreApplication::sendEvent(frame, &e);
+        }
+    }
 };
 
 // The list's header; it tells how wide a column's title is.
@@ -565,7 +591,9 @@ int CDATView::CompareItems(std::intptr_t data1, std::intptr_t data2) const {
 QMenu* CDATView::OnRClick(QPoint pos) {
     CWinAppEx* app = AfxGetApp();
     if (!app || !app->GetContextMenuManager()) return nullptr;
-    return app->GetContextMenuManager()->ShowPopupMenu(IDR_POPUP_EDIT, viewport()->mapToGlobal(pos), this);
+    QMenu* menu = app->GetContextMenuManager()->ShowPopupMenu(IDR_POPUP_EDIT, viewport()->mapToGlobal(pos), this);
+    if (menu) new StatusPromptRelay(menu);
+    return menu;
 }
 
 void CDATView::mouseReleaseEvent(QMouseEvent* event) {

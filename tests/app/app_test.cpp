@@ -418,8 +418,17 @@ TEST_F(App, ARightClickOpensTheEditContextMenu) {
         bool known = list->OnCmdMsg(id, &ui);
         EXPECT_EQ(a->isEnabled(), known && ui.m_bEnabled) << a->text().toStdString();
     }
+    // The pointer over an entry shows its prompt in the status bar, as over the main menus.
+    QAction* move = nullptr;
+    for (QAction* a : menu->actions())
+        if (a->text() == "&Move Model(s)\tAlt+M") move = a;
+    ASSERT_TRUE(move);
+    QTest::mouseMove(menu, menu->actionGeometry(move).center());
+    kvtest::Settle();
+    EXPECT_EQ(run.frame()->statusBar()->currentMessage(), "Move the selected model(s)");
     menu->close();
     kvtest::Settle();
+    EXPECT_EQ(run.frame()->statusBar()->currentMessage(), "");
 }
 
 TEST_F(App, TheToolbarsCarryTheirButtonsPromptsAndTips) {
