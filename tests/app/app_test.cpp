@@ -292,6 +292,20 @@ TEST_F(App, TheRecentFileListSurvivesARestart) {
     EXPECT_EQ(run.Entries(run.Menu("&File")).size(), 8);
 }
 
+TEST_F(App, TheTenRecentFilesHaveTheMnemonicsOneToNineAndOneZero) {
+    AppRun run;
+    ASSERT_TRUE(run.started);
+    for (int k = 10; k >= 1; --k) run.app->AddToRecentFileList(Archive(QStringLiteral("recent%1.dat").arg(k).toStdString()).toStdWString());
+    run.frame()->UpdateRecentFileMenu();
+    QStringList file = run.Entries(run.Menu("&File"));
+    ASSERT_EQ(file.size(), 15);
+    for (int k = 1; k <= 10; ++k) {
+        QString prefix = k < 10 ? QStringLiteral("&%1 ").arg(k) : QStringLiteral("1&0 ");
+        EXPECT_TRUE(file[2 + k].startsWith(prefix) && file[2 + k].endsWith(QStringLiteral("recent%1.dat").arg(k)))
+            << file[2 + k].toStdString();
+    }
+}
+
 TEST_F(App, DroppedFilesOpenEachAsAnArchive) {
     AppRun run;
     ASSERT_TRUE(run.started);
