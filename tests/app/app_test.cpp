@@ -406,6 +406,37 @@ TEST_F(App, NewWindowIsASecondViewWithItsOwnSortAndSelection) {
     EXPECT_EQ(children[0]->windowTitle(), "twice.dat");
 }
 
+TEST_F(App, TileStacksTheWindowsOneAboveTheOther) {
+    AppRun run({Archive("tile1.dat")});
+    ASSERT_TRUE(run.started);
+    ASSERT_TRUE(run.app->OpenDocumentFile(Archive("tile2.dat").toStdWString()));
+    ASSERT_TRUE(run.app->OpenDocumentFile(Archive("tile3.dat").toStdWString()));
+    kvtest::Settle();
+    run.frame()->MDIGetActive()->showMaximized();
+    kvtest::Settle();
+    QAction* tile = run.Entry(run.Menu("&Window"), "&Tile");
+    ASSERT_TRUE(tile);
+    tile->trigger();
+    kvtest::Settle();
+    QSize area = run.frame()->GetMdiArea()->viewport()->size();
+    auto children = run.frame()->GetChildFrames();
+    ASSERT_EQ(children.size(), 3u);
+    std::vector<QRect> rects;
+    for (CMDIChildWndEx* c : children) {
+        EXPECT_FALSE(c->isMaximized());
+        rects.push_back(c->geometry());
+    }
+    std::sort(rects.begin(), rects.end(), [](const QRect& a, const QRect& b) { return a.top() < b.top(); });
+    int y = 0;
+    for (const QRect& r : rects) {
+        EXPECT_EQ(r.left(), 0);
+        EXPECT_EQ(r.width(), area.width());
+        EXPECT_EQ(r.top(), y);
+        EXPECT_EQ(r.height(), area.height() / 3);
+        y += r.height();
+    }
+}
+
 TEST_F(App, ARightClickOpensTheEditContextMenu) {
     AppRun run({Archive("context.dat")});
     ASSERT_TRUE(run.started);

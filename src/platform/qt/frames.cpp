@@ -1,6 +1,7 @@
 #include "platform/qt/frames.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include <QAction>
 #include <QApplication>
@@ -328,7 +329,7 @@ CMDIFrameWndEx::CMDIFrameWndEx() : m_pMdiArea(new QMdiArea(this)) {
     auto hasChild = [this](CCmdUI* ui) { ui->Enable(MDIGetActive() != nullptr); };
     MapCommand(ID_WINDOW_NEW, [this] { OnWindowNew(); }, hasChild);
     MapCommand(ID_WINDOW_CASCADE, [this] { m_pMdiArea->cascadeSubWindows(); }, hasChild);
-    MapCommand(ID_WINDOW_TILE_HORZ, [this] { m_pMdiArea->tileSubWindows(); }, hasChild);
+    MapCommand(ID_WINDOW_TILE_HORZ, [this] { TileHorizontally(); }, hasChild);
     MapCommand(
         ID_WINDOW_ARRANGE,
         [this] {
@@ -425,6 +426,35 @@ void CMDIFrameWndEx::showEvent(QShowEvent* event) {
     m_unplaced.clear();
     for (auto& [child, n] : unplaced)
         if (child && !child->isMaximized() && !child->isMinimized()) PlaceChildFrame(child, n);
+}
+
+void CMDIFrameWndEx::TileHorizontally() {
+    // Horizontal tiling as Windows does it: the windows that are not
+    // minimised go into as many columns as the square root of their number
+    // (rounded down), so that up to three lie one above the other, each as
+    // wide as the work area; the last column takes the windows left over.
+    std::vector<CMDIChildWndEx*> windows;
+    for (CMDIChildWndEx* c : GetChildFrames())
+        if (!c->isMinimized()) windows.push_back(c);
+    const int total = static_cast<int>(windows.size());
+    if (total == 0) return;
+    const int columns = std::max(1, static_cast<int>(std::sqrt(static_cast<double>(total))));
+    int rows = total / columns;
+    const QSize area = m_pMdiArea->viewport()->size();
+    const int width = area.width() / columns;
+    int i = 0, x = 0;
+    for (int c = 1; c <= columns && i < total; ++c) {
+        if (c == columns) rows = total - i;
+        const int height = area.height() / rows;
+        int y = 0;
+        for (int r = 1; r <= rows && i < total; ++r, ++i) {
+            CMDIChildWndEx* w = windows[static_cast<std::size_t>(i)];
+            if (w->isMaximized()) w->showNormal();
+            w->setGeometry(x, y, width, height);
+            y += height;
+        }
+        x += width;
+    }
 }
 
 void CMDIFrameWndEx::MDIActivate(CMDIChildWndEx* child) {

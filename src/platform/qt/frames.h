@@ -213,6 +213,7 @@ protected:
 
     void OnActiveChildChanged();
     void PlaceChildFrame(CMDIChildWndEx* child, int n);
+    void TileHorizontally();
     // The maximised child's system menu and buttons in the menu bar's corners.
     void UpdateMenuBarControls();
     void ShowMenu(unsigned id);
