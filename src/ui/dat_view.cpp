@@ -65,6 +65,8 @@ struct WordSortKey {
 };
 
 WordSortKey MakeWordSortKey(std::wstring_view text) {
+    if (std::none_of(text.begin(), text.end(), IsWordSortSpecial))
+        return {ListCollator().sortKey(QString::fromWCharArray(text.data(), static_cast<qsizetype>(text.size()))), {}};
     QString rest;
     rest.reserve(static_cast<qsizetype>(text.size()));
     std::vector<std::pair<std::uint32_t, wchar_t>> specials;
@@ -90,18 +92,27 @@ int CompareWordSortKeys(const WordSortKey& a, const WordSortKey& b) {
 }
 
 // Ranks of texts in lstrcmpW's order: texts that compare equal share a rank,
-// so sorting by rank is sorting by the texts. Each distinct text is keyed once.
-template <typename GetText>
+// so sorting by rank is sorting by the texts. With `fewDistinct` (the change
+// marks) each distinct text is keyed once; names are mostly distinct, and
+// keying each is cheaper than looking each up first.
+template <bool fewDistinct, typename GetText>
 std::vector<std::int32_t> CollationRanks(std::size_t n, GetText text) {
-    std::unordered_map<std::wstring_view, std::int32_t> ids;
-    ids.reserve(n);
     std::vector<std::int32_t> idOf(n);
     std::vector<WordSortKey> keys;
-    for (std::size_t i = 0; i < n; ++i) {
-        std::wstring_view t = text(i);
-        auto [it, added] = ids.try_emplace(t, static_cast<std::int32_t>(keys.size()));
-        if (added) keys.push_back(MakeWordSortKey(t));
-        idOf[i] = it->second;
+    if constexpr (fewDistinct) {
+        std::unordered_map<std::wstring_view, std::int32_t> ids;
+        for (std::size_t i = 0; i < n; ++i) {
+            std::wstring_view t = text(i);
+            auto [it, added] = ids.try_emplace(t, static_cast<std::int32_t>(keys.size()));
+            if (added) keys.push_back(MakeWordSortKey(t));
+            idOf[i] = it->second;
+        }
+    } else {
+        keys.reserve(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            keys.push_back(MakeWordSortKey(text(i)));
+            idOf[i] = static_cast<std::int32_t>(i);
+        }
     }
     std::vector<std::int32_t> byKey(keys.size());
     std::iota(byKey.begin(), byKey.end(), 0);
@@ -518,7 +529,7 @@ void CDATView::SortByCurrentColumn() {
         break;
     case 6: {
         // Marks change with every edit, so they are ranked afresh; they have few distinct values.
-        auto ranks = CollationRanks(
+        auto ranks = CollationRanks<true>(
             n, [&](std::size_t i) { return std::wstring_view(doc->m_pModels[i].szStatus.data(), 7); });
         for (std::size_t i = 0; i < n; ++i) key[i] = ranks[i];
         break;
@@ -550,7 +561,7 @@ const std::vector<std::int32_t>& CDATView::NameRanks() {
         if (!m_pNameRanks) {
             const std::size_t n = doc ? std::min<std::size_t>(doc->m_nModels, doc->m_pModels.size()) : 0;
             m_pNameRanks = std::make_shared<const std::vector<std::int32_t>>(
-                CollationRanks(n, [&](std::size_t i) { return std::wstring_view(doc->m_pModels[i].szName); }));
+                CollationRanks<false>(n, [&](std::size_t i) { return std::wstring_view(doc->m_pModels[i].szName); }));
         }
     }
     return *m_pNameRanks;
