@@ -3,7 +3,9 @@
 // and status bar, and the child frames that hold one view each. The menu bar
 // shows the menus of the active child's template (the frame's own with no
 // child), the Window menu lists the children, and every command goes along
-// the chain of command targets.
+// the chain of command targets. The definitions sit by concern: frames.cpp
+// (frames, status bar), frame_menus.cpp (menus, accelerators, command
+// routing), toolbars.cpp (toolbars, pane menu, workspace), recent_file_menu.cpp.
 
 #include <functional>
 #include <map>
