@@ -1,16 +1,20 @@
 #include "ui/dat_view.h"
 
 #include <algorithm>
+#include <memory>
 #include <numeric>
+#include <string_view>
 #include <unordered_map>
 
 #include <QCollator>
+#include <QCoreApplication>
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLocale>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QStatusTipEvent>
 #include <QStyle>
 #include <QToolTip>
 
@@ -47,33 +51,78 @@ const QCollator& ListCollator() {
 
 QString Wide(const wchar_t* s, std::size_t n) { return QString::fromWCharArray(s, static_cast<qsizetype>(n)); }
 
-// Ranks of texts in collation order: equal texts share a rank, so sorting by
-// rank is sorting by the texts.
-template <typename GetText>
-std::vector<std::int32_t> CollationRanks(std::size_t n, GetText text) {
-    std::unordered_map<std::wstring, std::int32_t> ids;
-    std::vector<std::int32_t> idOf(n);
-    std::vector<const std::wstring*> distinct;
-    for (std::size_t i = 0; i < n; ++i) {
-        const std::wstring& t = text(i);
-        auto [it, added] = ids.try_emplace(t, static_cast<std::int32_t>(distinct.size()));
-        if (added) distinct.push_back(&it->first);
-        idOf[i] = it->second;
+// lstrcmpW sorts words: hyphens and apostrophes weigh next to nothing, so
+// "co-op" sorts beside "coop" and "it's" after "itr". They only decide
+// between texts that are equal without them: the text without such a
+// character first, then by where they stand.
+bool IsWordSortSpecial(wchar_t c) {
+    return c == L'-' || c == L'\'' || c == 0x00AD || c == 0x2010 || c == 0x2011 || c == 0xFF07 || c == 0xFF0D;
+}
+
+struct WordSortKey {
+    QCollatorSortKey primary;
+    std::vector<std::pair<std::uint32_t, wchar_t>> specials;  // (position, character)
+};
+
+WordSortKey MakeWordSortKey(std::wstring_view text) {
+    if (std::none_of(text.begin(), text.end(), IsWordSortSpecial))
+        return {ListCollator().sortKey(QString::fromWCharArray(text.data(), static_cast<qsizetype>(text.size()))), {}};
+    QString rest;
+    rest.reserve(static_cast<qsizetype>(text.size()));
+    std::vector<std::pair<std::uint32_t, wchar_t>> specials;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        wchar_t c = text[i];
+        if (IsWordSortSpecial(c)) {
+            specials.push_back({static_cast<std::uint32_t>(i), c});
+        } else if (static_cast<std::uint32_t>(c) < 0x10000) {
+            rest.append(QChar(static_cast<char16_t>(c)));
+        } else {
+            char32_t u = static_cast<char32_t>(c);
+            rest.append(QString::fromUcs4(&u, 1));
+        }
     }
-    const QCollator& col = ListCollator();
-    std::vector<QCollatorSortKey> keys;
-    keys.reserve(distinct.size());
-    for (const std::wstring* t : distinct) keys.push_back(col.sortKey(QString::fromStdWString(*t)));
-    std::vector<std::int32_t> byKey(distinct.size());
+    return {ListCollator().sortKey(rest), std::move(specials)};
+}
+
+int CompareWordSortKeys(const WordSortKey& a, const WordSortKey& b) {
+    int c = a.primary.compare(b.primary);
+    if (c != 0) return c < 0 ? -1 : 1;
+    if (a.specials == b.specials) return 0;
+    return std::lexicographical_compare(a.specials.begin(), a.specials.end(), b.specials.begin(), b.specials.end()) ? -1 : 1;
+}
+
+// Ranks of texts in lstrcmpW's order: texts that compare equal share a rank,
+// so sorting by rank is sorting by the texts. With `fewDistinct` (the change
+// marks) each distinct text is keyed once; names are mostly distinct, and
+// keying each is cheaper than looking each up first.
+template <bool fewDistinct, typename GetText>
+std::vector<std::int32_t> CollationRanks(std::size_t n, GetText text) {
+    std::vector<std::int32_t> idOf(n);
+    std::vector<WordSortKey> keys;
+    if constexpr (fewDistinct) {
+        std::unordered_map<std::wstring_view, std::int32_t> ids;
+        for (std::size_t i = 0; i < n; ++i) {
+            std::wstring_view t = text(i);
+            auto [it, added] = ids.try_emplace(t, static_cast<std::int32_t>(keys.size()));
+            if (added) keys.push_back(MakeWordSortKey(t));
+            idOf[i] = it->second;
+        }
+    } else {
+        keys.reserve(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            keys.push_back(MakeWordSortKey(text(i)));
+            idOf[i] = static_cast<std::int32_t>(i);
+        }
+    }
+    std::vector<std::int32_t> byKey(keys.size());
     std::iota(byKey.begin(), byKey.end(), 0);
     std::sort(byKey.begin(), byKey.end(), [&](std::int32_t a, std::int32_t b) {
-        int c = keys[static_cast<std::size_t>(a)].compare(keys[static_cast<std::size_t>(b)]);
-        return c != 0 ? c < 0 : *distinct[static_cast<std::size_t>(a)] < *distinct[static_cast<std::size_t>(b)];
+        return CompareWordSortKeys(keys[static_cast<std::size_t>(a)], keys[static_cast<std::size_t>(b)]) < 0;
     });
-    std::vector<std::int32_t> rankOfId(distinct.size());
+    std::vector<std::int32_t> rankOfId(keys.size());
     std::int32_t rank = 0;
     for (std::size_t k = 0; k < byKey.size(); ++k) {
-        if (k > 0 && keys[static_cast<std::size_t>(byKey[k - 1])].compare(keys[static_cast<std::size_t>(byKey[k])]) != 0)
+        if (k > 0 && CompareWordSortKeys(keys[static_cast<std::size_t>(byKey[k - 1])], keys[static_cast<std::size_t>(byKey[k])]) != 0)
             ++rank;
         rankOfId[static_cast<std::size_t>(byKey[k])] = rank;
     }
@@ -103,6 +152,30 @@ private:
     const QFontMetrics& m_fm;
     std::array<int, 128> m_ascii;
     std::unordered_map<char32_t, int> m_other;
+};
+
+// A context menu is a window of its own, so the prompts of its entries stop
+// at it; this hands them on to the main frame's status bar, as the menu
+// bar's menus do, and gives the bar back its idle text when the menu closes.
+class StatusPromptRelay : public QObject {
+public:
+    explicit StatusPromptRelay(QMenu* menu) : QObject(menu) {
+        menu->installEventFilter(this);
+        connect(menu, &QMenu::aboutToHide, this, [] { Relay(QString()); });
+    }
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() != QEvent::StatusTip) return false;
+        Relay(static_cast<QStatusTipEvent*>(event)->tip());
+        return true;
+    }
+
+private:
+    static void Relay(const QString& tip) {
+        if (CMDIFrameWndEx* frame = AfxGetMainWnd()) {
+            QStatusTipEvent e(tip);
+            QCoreApplication::sendEvent(frame, &e);
+        }
+    }
 };
 
 // The list's header; it tells how wide a column's title is.
@@ -268,10 +341,10 @@ void CDATListModel::SortRows(Less less) {
     ApplyOrder(std::move(order));
 }
 
-int CDATListModel::ContentTextWidth(int column, const QFontMetrics& fm) const {
+std::vector<int> CDATListModel::WidestRows(int column, const QFontMetrics& fm) const {
     const int rows = rowCount();
-    if (rows == 0) return 0;
-    if (m_bEmptyForm || column == 1) return fm.horizontalAdvance(CellText(0, column));
+    if (rows == 0) return {};
+    if (m_bEmptyForm || column == 1) return {0};
     AdvanceCache advance(fm);
     std::vector<std::pair<int, int>> estimates(static_cast<std::size_t>(rows));  // (estimate, row)
     for (int row = 0; row < rows; ++row) {
@@ -304,13 +377,21 @@ int CDATListModel::ContentTextWidth(int column, const QFontMetrics& fm) const {
         }
         estimates[static_cast<std::size_t>(row)] = {w, row};
     }
-    // The few widest by estimate are measured exactly, with kerning and shaping.
-    const std::size_t k = std::min<std::size_t>(estimates.size(), 32);
-    std::partial_sort(estimates.begin(), estimates.begin() + static_cast<std::ptrdiff_t>(k), estimates.end(),
-                      [](const auto& a, const auto& b) { return a.first > b.first; });
-    int widest = estimates.front().first;
-    for (std::size_t i = 0; i < k; ++i) widest = std::max(widest, fm.horizontalAdvance(CellText(estimates[i].second, column)));
-    return widest;
+    // Kerning and shaping move a text's drawn width a few pixels from the
+    // sum of its characters: every row near the widest estimate is a
+    // candidate, at least the 32 widest, at most a few thousand.
+    const int slack = std::max(4, fm.averageCharWidth());
+    const int widest = std::max_element(estimates.begin(), estimates.end())->first;
+    auto near = std::partition(estimates.begin(), estimates.end(), [&](const auto& e) { return e.first >= widest - slack; });
+    std::size_t k = static_cast<std::size_t>(near - estimates.begin());
+    k = std::clamp<std::size_t>(k, std::min<std::size_t>(32, estimates.size()), 4096);
+    k = std::min(k, estimates.size());
+    auto byWidth = [](const auto& a, const auto& b) { return a.first > b.first; };
+    std::nth_element(estimates.begin(), estimates.begin() + static_cast<std::ptrdiff_t>(k - 1), estimates.end(), byWidth);
+    std::vector<int> out;
+    out.reserve(k);
+    for (std::size_t i = 0; i < k; ++i) out.push_back(estimates[i].second);
+    return out;
 }
 
 // ---------------------------------------------------------------- CDATView
@@ -331,6 +412,9 @@ CDATView::CDATView(QWidget* parent) : QTreeView(parent) {
     setFrameShape(QFrame::StyledPanel);
     // Only a right click opens the Edit menu, not the keyboard's menu key.
     setContextMenuPolicy(Qt::PreventContextMenu);
+    // The list sees every move of the pointer, not only those with a button
+    // down: the Changes tip follows them.
+    viewport()->setMouseTracking(true);
     setHeader(new CListHeader(this));
     setModel(&m_model);
     QHeaderView* h = header();
@@ -360,9 +444,7 @@ void CDATView::OnInitialUpdate() {
         // No models: one line under a hidden header, nothing to sort or explain.
         setHeaderHidden(true);
         m_model.FillEmptyForm();
-        QFontMetrics fm(font());
-        int margin = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1);
-        header()->resizeSection(0, m_model.ContentTextWidth(0, fm) + margin);
+        header()->resizeSection(0, sizeHintForIndex(m_model.index(0, 0)).width());
         return;
     }
     m_model.Fill(*doc);
@@ -378,13 +460,16 @@ void CDATView::OnInitialUpdate() {
 
 void CDATView::SizeColumns() {
     // Each column is as wide as its header text plus 32 pixels, or as its
-    // widest text when that is wider.
+    // widest cell when that is wider. A cell's width is what the item
+    // delegate asks for (text, margins, rounding), measured on the few rows
+    // the font's advances name as the widest: measuring every row of a big
+    // archive that way takes seconds.
     QHeaderView* h = header();
     QFontMetrics fm(font());
-    int margin = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1);
     for (int c = 0; c < CDATListModel::kColumns; ++c) {
         int byHeader = static_cast<CListHeader*>(h)->TitleWidth(c) + 32;
-        int byContent = m_model.ContentTextWidth(c, fm) + margin;
+        int byContent = 0;
+        for (int row : m_model.WidestRows(c, fm)) byContent = std::max(byContent, sizeHintForIndex(m_model.index(row, c)).width());
         h->resizeSection(c, std::max(byHeader, byContent));
     }
 }
@@ -443,14 +528,15 @@ void CDATView::SortByCurrentColumn() {
         for (std::size_t i = 0; i < n; ++i) key[i] = doc->m_pModels[i].nViews;
         break;
     case 6: {
-        std::vector<std::wstring> marks(n);
-        for (std::size_t i = 0; i < n; ++i) marks[i].assign(doc->m_pModels[i].szStatus.data(), 7);
-        auto ranks = CollationRanks(n, [&](std::size_t i) -> const std::wstring& { return marks[i]; });
+        // Marks change with every edit, so they are ranked afresh; they have few distinct values.
+        auto ranks = CollationRanks<true>(
+            n, [&](std::size_t i) { return std::wstring_view(doc->m_pModels[i].szStatus.data(), 7); });
         for (std::size_t i = 0; i < n; ++i) key[i] = ranks[i];
         break;
     }
     default: {
-        auto ranks = CollationRanks(n, [&](std::size_t i) -> const std::wstring& { return doc->m_pModels[i].szName; });
+        const std::vector<std::int32_t>& ranks = NameRanks();
+        if (ranks.size() < n) return;
         for (std::size_t i = 0; i < n; ++i) key[i] = ranks[i];
         break;
     }
@@ -459,6 +545,26 @@ void CDATView::SortByCurrentColumn() {
         std::int64_t ka = key[static_cast<std::size_t>(a)], kb = key[static_cast<std::size_t>(b)];
         return desc ? ka > kb : ka < kb;
     });
+}
+
+const std::vector<std::int32_t>& CDATView::NameRanks() {
+    // Names never change once the archive is open: every list of the
+    // document shares the ranks the first sort by name made.
+    if (!m_pNameRanks) {
+        CDATDoc* doc = GetDocument();
+        if (doc)
+            for (CView* v : doc->GetViews())
+                if (auto* other = dynamic_cast<CDATView*>(v); other && other != this && other->m_pNameRanks) {
+                    m_pNameRanks = other->m_pNameRanks;
+                    break;
+                }
+        if (!m_pNameRanks) {
+            const std::size_t n = doc ? std::min<std::size_t>(doc->m_nModels, doc->m_pModels.size()) : 0;
+            m_pNameRanks = std::make_shared<const std::vector<std::int32_t>>(
+                CollationRanks<false>(n, [&](std::size_t i) { return std::wstring_view(doc->m_pModels[i].szName); }));
+        }
+    }
+    return *m_pNameRanks;
 }
 
 int CDATView::CompareItems(std::intptr_t data1, std::intptr_t data2) const {
@@ -483,10 +589,11 @@ int CDATView::CompareItems(std::intptr_t data1, std::intptr_t data2) const {
         break;
     }
     case 5: r = m1.nViews - m2.nViews; break;
-    case 6: r = ListCollator().compare(Wide(m1.szStatus.data(), 7), Wide(m2.szStatus.data(), 7)); break;
-    case 7:
-        r = ListCollator().compare(QString::fromStdWString(m1.szName), QString::fromStdWString(m2.szName));
+    case 6:
+        r = CompareWordSortKeys(MakeWordSortKey(std::wstring_view(m1.szStatus.data(), 7)),
+                                MakeWordSortKey(std::wstring_view(m2.szStatus.data(), 7)));
         break;
+    case 7: r = CompareWordSortKeys(MakeWordSortKey(m1.szName), MakeWordSortKey(m2.szName)); break;
     default: r = 0;
     }
     return m_bSortDescending[m_nSortColumn] ? -r : r;
@@ -495,7 +602,9 @@ int CDATView::CompareItems(std::intptr_t data1, std::intptr_t data2) const {
 QMenu* CDATView::OnRClick(QPoint pos) {
     CWinAppEx* app = AfxGetApp();
     if (!app || !app->GetContextMenuManager()) return nullptr;
-    return app->GetContextMenuManager()->ShowPopupMenu(IDR_POPUP_EDIT, viewport()->mapToGlobal(pos), this);
+    QMenu* menu = app->GetContextMenuManager()->ShowPopupMenu(IDR_POPUP_EDIT, viewport()->mapToGlobal(pos), this);
+    if (menu) new StatusPromptRelay(menu);
+    return menu;
 }
 
 void CDATView::mouseReleaseEvent(QMouseEvent* event) {
@@ -514,6 +623,19 @@ void CDATView::keyPressEvent(QKeyEvent* event) {
 }
 
 bool CDATView::viewportEvent(QEvent* event) {
+    if (event->type() == QEvent::MouseMove || event->type() == QEvent::HoverMove) {
+        // Every move of the pointer is a hit test for the tip, as a tooltip
+        // control makes one on each mouse message: leaving the row whose tip
+        // shows closes it, so the pointer's next rest shows the new row's tip.
+        QPoint pos = event->type() == QEvent::MouseMove ? static_cast<QMouseEvent*>(event)->position().toPoint()
+                                                         : static_cast<QHoverEvent*>(event)->position().toPoint();
+        QModelIndex idx = indexAt(pos);
+        if (s_nLastTipItem != -1 && (!idx.isValid() || idx.column() != kChangesColumn || idx.row() != s_nLastTipItem)) {
+            s_nLastTipItem = -1;
+            QToolTip::hideText();
+        }
+        return QTreeView::viewportEvent(event);
+    }
     if (event->type() != QEvent::ToolTip) return QTreeView::viewportEvent(event);
     auto* he = static_cast<QHelpEvent*>(event);
     QModelIndex idx = indexAt(he->pos());

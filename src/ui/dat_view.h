@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -54,8 +55,9 @@ public:
     template <typename Less>
     void SortRows(Less less);
 
-    // The width a column needs for its widest text, from the font's metrics.
-    int ContentTextWidth(int column, const QFontMetrics& fm) const;
+    // The rows whose texts in `column` may be the widest drawn, judged by
+    // the sum of the font's advances of their characters.
+    std::vector<int> WidestRows(int column, const QFontMetrics& fm) const;
 
     static QString HexText(std::uint32_t v);  // "%#08x"
     static const wchar_t* const kTitles[kColumns];
@@ -159,8 +161,11 @@ private:
     void SortByCurrentColumn();
     void ShowArrow();
     void SizeColumns();
+    // The ranks of the document's names in the list's collation, made once.
+    const std::vector<std::int32_t>& NameRanks();
 
     CDATListModel m_model;
+    std::shared_ptr<const std::vector<std::int32_t>> m_pNameRanks;
     int m_nFormat[8] = {};
     int m_nSelected = 0;
 };

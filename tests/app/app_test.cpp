@@ -14,6 +14,7 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QToolBar>
+#include <QToolButton>
 #include <QUrl>
 
 #include <gtest/gtest.h>
@@ -115,6 +116,54 @@ TEST_F(App, AStartWithAPathOpensItInAnArchiveWindow) {
     EXPECT_TRUE(run.messages.boxes().empty());
 }
 
+TEST_F(App, TheFirstWindowOpenedAtStartGetsTheSizeOfLaterOnes) {
+    AppRun run({Archive("sized1.dat")});
+    ASSERT_TRUE(run.started);
+    ASSERT_TRUE(run.app->OpenDocumentFile(Archive("sized2.dat").toStdWString()));
+    kvtest::Settle();
+    auto children = run.frame()->GetChildFrames();
+    ASSERT_EQ(children.size(), 2u);
+    QSize area = run.frame()->GetMdiArea()->viewport()->size();
+    EXPECT_EQ(children[0]->size(), children[1]->size());
+    EXPECT_EQ(children[0]->size(), QSize(area.width() * 3 / 4, area.height() * 3 / 4));
+    // Each new window a little lower and to the right of the one before.
+    EXPECT_EQ(children[0]->pos(), QPoint(0, 0));
+    EXPECT_GT(children[1]->pos().x(), 0);
+    EXPECT_EQ(children[1]->pos().x(), children[1]->pos().y());
+}
+
+TEST_F(App, AMaximisedArchiveWindowSharesTheFramesCaptionAndMenuBar) {
+    AppRun run({Archive("big.dat")});
+    ASSERT_TRUE(run.started);
+    CMDIChildWndEx* child = run.frame()->MDIGetActive();
+    ASSERT_TRUE(child);
+    child->showMaximized();
+    kvtest::Settle();
+    EXPECT_EQ(run.frame()->windowTitle(), "Korvane - big.dat");
+    // No caption of its own inside the frame: the list fills the work area.
+    QWidget* area = run.frame()->GetMdiArea()->viewport();
+    EXPECT_EQ(child->geometry(), area->rect());
+    EXPECT_EQ(child->widget()->geometry(), child->rect());
+    // The window's buttons stand at the menu bar's right end.
+    QWidget* corner = run.frame()->GetMenuBarWidget()->cornerWidget(Qt::TopRightCorner);
+    ASSERT_TRUE(corner);
+    EXPECT_TRUE(corner->isVisible());
+    // An edit marks the document: the frame's caption says so.
+    ListOf(child)->GetDocument()->SetModifiedFlag(true);
+    kvtest::Settle();
+    EXPECT_EQ(run.frame()->windowTitle(), "Korvane - big.dat*");
+    // Restored, the window has its caption again and the menu bar no buttons.
+    QToolButton* restore = corner->findChild<QToolButton*>(QStringLiteral("RestoreButton"));
+    ASSERT_TRUE(restore);
+    QTest::mouseClick(restore, Qt::LeftButton);
+    kvtest::Settle();
+    EXPECT_FALSE(child->isMaximized());
+    EXPECT_GT(child->widget()->geometry().top(), 0);
+    EXPECT_FALSE(corner->isVisible());
+    EXPECT_EQ(run.frame()->windowTitle(), "Korvane - big.dat*");
+    run.messages.Answer(IDNO);
+}
+
 TEST_F(App, AStartWithAPathThatCannotBeOpenedEnds) {
     {
         AppRun run({QString::fromStdString(kvtest::WriteTempFile("bad.dat", std::vector<std::uint8_t>(200, 0x41)))});
@@ -154,6 +203,35 @@ TEST_F(App, AReportWindowHasItsOwnMenusAndCopiesItsText) {
     EXPECT_EQ(run.frame()->GetChildFrames().size(), 1u);
     EXPECT_EQ(run.frame()->GetChildFrames()[0]->windowTitle(), "report.dat");
     EXPECT_EQ(run.app->GetTemplates()[0]->GetDocuments().size(), 1u);
+}
+
+TEST_F(App, EveryWindowsViewMenuChecksTheStatusBarWhileItShows) {
+    AppRun run;
+    ASSERT_TRUE(run.started);
+    auto statusEntry = [&] { return run.Entry(run.Menu("&View"), "&Status Bar"); };
+    ASSERT_TRUE(statusEntry());
+    EXPECT_TRUE(statusEntry()->isChecked());
+    ASSERT_TRUE(run.app->OpenDocumentFile(Archive("status.dat").toStdWString()));
+    kvtest::Settle();
+    run.Entries(run.Menu("&View"));
+    ASSERT_TRUE(statusEntry());
+    EXPECT_TRUE(statusEntry()->isCheckable());
+    EXPECT_TRUE(statusEntry()->isChecked());
+    auto* doc = dynamic_cast<CDATDoc*>(run.frame()->MDIGetActive()->GetActiveDocument());
+    ASSERT_TRUE(OpenReportWindow(*doc, L"Transparency Settings Report for status.dat\r\n---\r\n"));
+    kvtest::Settle();
+    run.Entries(run.Menu("&View"));
+    EXPECT_TRUE(statusEntry()->isChecked());
+    // Hidden through the menu, the bar's entry loses its check in every window.
+    statusEntry()->trigger();
+    kvtest::Settle();
+    EXPECT_FALSE(run.frame()->statusBar()->isVisible());
+    run.Entries(run.Menu("&View"));
+    EXPECT_FALSE(statusEntry()->isChecked());
+    run.frame()->MDIActivate(run.frame()->GetChildFrames()[0]);
+    kvtest::Settle();
+    run.Entries(run.Menu("&View"));
+    EXPECT_FALSE(statusEntry()->isChecked());
 }
 
 TEST_F(App, AcceleratorsRunTheirCommands) {
@@ -212,6 +290,20 @@ TEST_F(App, TheRecentFileListSurvivesARestart) {
     EXPECT_EQ(run.messages.boxes().size(), 1u);
     EXPECT_EQ(run.app->GetRecentFileList()->GetEntries().size(), 1u);
     EXPECT_EQ(run.Entries(run.Menu("&File")).size(), 8);
+}
+
+TEST_F(App, TheTenRecentFilesHaveTheMnemonicsOneToNineAndOneZero) {
+    AppRun run;
+    ASSERT_TRUE(run.started);
+    for (int k = 10; k >= 1; --k) run.app->AddToRecentFileList(Archive(QStringLiteral("recent%1.dat").arg(k).toStdString()).toStdWString());
+    run.frame()->UpdateRecentFileMenu();
+    QStringList file = run.Entries(run.Menu("&File"));
+    ASSERT_EQ(file.size(), 15);
+    for (int k = 1; k <= 10; ++k) {
+        QString prefix = k < 10 ? QStringLiteral("&%1 ").arg(k) : QStringLiteral("1&0 ");
+        EXPECT_TRUE(file[2 + k].startsWith(prefix) && file[2 + k].endsWith(QStringLiteral("recent%1.dat").arg(k)))
+            << file[2 + k].toStdString();
+    }
 }
 
 TEST_F(App, DroppedFilesOpenEachAsAnArchive) {
@@ -314,6 +406,37 @@ TEST_F(App, NewWindowIsASecondViewWithItsOwnSortAndSelection) {
     EXPECT_EQ(children[0]->windowTitle(), "twice.dat");
 }
 
+TEST_F(App, TileStacksTheWindowsOneAboveTheOther) {
+    AppRun run({Archive("tile1.dat")});
+    ASSERT_TRUE(run.started);
+    ASSERT_TRUE(run.app->OpenDocumentFile(Archive("tile2.dat").toStdWString()));
+    ASSERT_TRUE(run.app->OpenDocumentFile(Archive("tile3.dat").toStdWString()));
+    kvtest::Settle();
+    run.frame()->MDIGetActive()->showMaximized();
+    kvtest::Settle();
+    QAction* tile = run.Entry(run.Menu("&Window"), "&Tile");
+    ASSERT_TRUE(tile);
+    tile->trigger();
+    kvtest::Settle();
+    QSize area = run.frame()->GetMdiArea()->viewport()->size();
+    auto children = run.frame()->GetChildFrames();
+    ASSERT_EQ(children.size(), 3u);
+    std::vector<QRect> rects;
+    for (CMDIChildWndEx* c : children) {
+        EXPECT_FALSE(c->isMaximized());
+        rects.push_back(c->geometry());
+    }
+    std::sort(rects.begin(), rects.end(), [](const QRect& a, const QRect& b) { return a.top() < b.top(); });
+    int y = 0;
+    for (const QRect& r : rects) {
+        EXPECT_EQ(r.left(), 0);
+        EXPECT_EQ(r.width(), area.width());
+        EXPECT_EQ(r.top(), y);
+        EXPECT_EQ(r.height(), area.height() / 3);
+        y += r.height();
+    }
+}
+
 TEST_F(App, ARightClickOpensTheEditContextMenu) {
     AppRun run({Archive("context.dat")});
     ASSERT_TRUE(run.started);
@@ -340,8 +463,17 @@ TEST_F(App, ARightClickOpensTheEditContextMenu) {
         bool known = list->OnCmdMsg(id, &ui);
         EXPECT_EQ(a->isEnabled(), known && ui.m_bEnabled) << a->text().toStdString();
     }
+    // The pointer over an entry shows its prompt in the status bar, as over the main menus.
+    QAction* move = nullptr;
+    for (QAction* a : menu->actions())
+        if (a->text() == "&Move Model(s)\tAlt+M") move = a;
+    ASSERT_TRUE(move);
+    QTest::mouseMove(menu, menu->actionGeometry(move).center());
+    kvtest::Settle();
+    EXPECT_EQ(run.frame()->statusBar()->currentMessage(), "Move the selected model(s)");
     menu->close();
     kvtest::Settle();
+    EXPECT_EQ(run.frame()->statusBar()->currentMessage(), "");
 }
 
 TEST_F(App, TheToolbarsCarryTheirButtonsPromptsAndTips) {

@@ -49,11 +49,12 @@ struct ListFixture {
         for (int r = 0; r < view->GetItemCount(); ++r) out.push_back(view->GetItemData(r));
         return out;
     }
-    // Hover over a cell; the tip's text afterwards (empty when none shows,
-    // or when the one showing is closing).
+    // The pointer moves onto a cell and comes to rest there; the tip's text
+    // afterwards (empty when none shows, or when the one showing is closing).
     QString HoverTip(int row, int column) {
         QRect rect = view->visualRect(view->model()->index(row, column));
         QPoint pos = rect.center();
+        QTest::mouseMove(view->viewport(), pos);
         QHelpEvent e(QEvent::ToolTip, pos, view->viewport()->mapToGlobal(pos));
         QApplication::sendEvent(view->viewport(), &e);
         // A closing tip lingers for a moment (300 ms) before it goes.
@@ -133,6 +134,24 @@ TEST(DatView, NamesSortByTheLocaleAndEqualRowsKeepTheirOrder) {
     EXPECT_EQ(f.Order(), (std::vector<std::intptr_t>{2, 4, 1, 0, 3}));
 }
 
+TEST(DatView, NamesSortAsWordsWhereHyphensAndApostrophesWeighNextToNothing) {
+    // Model-table order on the left, the expected order by name on the right.
+    const std::vector<std::string> names = {"a-c", "it's", "ab", "co-op", "itr", "coop", "a_c", "Co-op"};
+    std::vector<ModelSpec> models;
+    for (std::size_t i = 0; i < names.size(); ++i) models.push_back({1, static_cast<std::uint32_t>(0x10 * (i + 1)), false, names[i]});
+    ListFixture f(models);
+    ASSERT_TRUE(f.view);
+    f.ClickHeader(7);
+    QStringList shown;
+    for (int r = 0; r < f.view->GetItemCount(); ++r) shown << f.view->GetItemText(r, 7);
+    EXPECT_EQ(shown, (QStringList{"a_c", "ab", "a-c", "coop", "co-op", "Co-op", "itr", "it's"}));
+    // The list's sort callback agrees with the sort.
+    for (int r = 0; r + 1 < f.view->GetItemCount(); ++r)
+        EXPECT_LT(f.view->CompareItems(f.view->GetItemData(r), f.view->GetItemData(r + 1)), 0) << r;
+    f.ClickHeader(7);
+    EXPECT_EQ(f.view->GetItemText(0, 7), "it's");
+}
+
 TEST(DatView, SortingReadsTheRecordsNotTheCellTexts) {
     ListFixture f(ThreeGroups());
     ASSERT_TRUE(f.view);
@@ -184,17 +203,27 @@ TEST(DatView, SelectionTravelsWithItsRows) {
     EXPECT_EQ(f.view->GetSelectedCount(), 3);
 }
 
-TEST(DatView, ColumnsFitTheirTitlePlus32AndTheirWidestText) {
-    ListFixture f({{1, 0x10, false, "a rather long texture name for the last column"},
-                   {0xFFFFFFFF, 0xABCDEF12, false, "x"}});
-    ASSERT_TRUE(f.view);
-    QFontMetrics cells(f.view->font());
-    QFontMetrics titles(f.view->header()->font());
-    for (int c = 0; c < 8; ++c) {
-        int width = f.view->GetColumnWidth(c);
-        EXPECT_GE(width, titles.horizontalAdvance(QString::fromWCharArray(CDATListModel::kTitles[c])) + 32) << c;
-        for (int r = 0; r < f.view->GetItemCount(); ++r)
-            EXPECT_GE(width, cells.horizontalAdvance(f.view->GetItemText(r, c))) << c << " row " << r;
+TEST(DatView, ColumnsFitTheirTitlePlus32AndTheirWidestCellWhole) {
+    // Names as real archives have them, each set with another widest cell;
+    // the widest by characters need not be the widest drawn.
+    const std::vector<std::vector<ModelSpec>> lists = {
+        {{1, 0x10, false, "a rather long texture name for the last column"}, {0xFFFFFFFF, 0xABCDEF12, false, "x"}},
+        {{2, 0x20, false, "NYBT_Gracie_Manor01"}, {3, 0x30, false, "NYBT_Gracie_Manor02"}},
+        {{4, 0x40, false, "WWWW_MMMM_Tower_Office_Block_Mill_07"}, {5, 0x50, false, "x"}},
+        {{5, 0x50, false, "iiiillll_llll_iiii_jjjj_ffff_tttt_rrrr_1111"}, {6, 0x60, false, "NYBT_Gracie_Manor01"}},
+    };
+    for (const auto& models : lists) {
+        ListFixture f(models);
+        ASSERT_TRUE(f.view);
+        QFontMetrics titles(f.view->header()->font());
+        for (int c = 0; c < 8; ++c) {
+            int width = f.view->GetColumnWidth(c);
+            EXPECT_GE(width, titles.horizontalAdvance(QString::fromWCharArray(CDATListModel::kTitles[c])) + 32) << c;
+            // The width the view's own delegate asks for to draw the cell unelided.
+            for (int r = 0; r < f.view->GetItemCount(); ++r)
+                EXPECT_GE(width, f.view->sizeHintForIndex(f.view->model()->index(r, c)).width())
+                    << c << " row " << r << " " << f.view->GetItemText(r, c).toStdString();
+        }
     }
 }
 
@@ -206,8 +235,8 @@ TEST(DatView, ChangesTipWordsTheMarksOfTheRowUnderThePointer) {
     f.doc->m_pModels[1].szStatus[2] = L'R';
     CDATView::s_nLastTipItem = -1;
     EXPECT_EQ(f.HoverTip(0, 6), "Moved, Scaled");
-    // Onto another row: the old tip closes first, the next pause opens the new one.
-    EXPECT_EQ(f.HoverTip(1, 6), "");
+    // Onto another row: the pointer's move closes the old tip, its rest opens the new one.
+    EXPECT_EQ(f.HoverTip(1, 6), "Reoriented");
     EXPECT_EQ(f.HoverTip(1, 6), "Reoriented");
     // Other columns have no tip.
     EXPECT_EQ(f.HoverTip(1, 7), "");

@@ -3,7 +3,9 @@
 // and status bar, and the child frames that hold one view each. The menu bar
 // shows the menus of the active child's template (the frame's own with no
 // child), the Window menu lists the children, and every command goes along
-// the chain of command targets.
+// the chain of command targets. The definitions sit by concern: frames.cpp
+// (frames, status bar), frame_menus.cpp (menus, accelerators, command
+// routing), toolbars.cpp (toolbars, pane menu, workspace), recent_file_menu.cpp.
 
 #include <functional>
 #include <map>
@@ -52,7 +54,13 @@ public:
     void OnUpdateFrameTitle();
     int m_nWindow = 0;
 
+    // The buttons of a maximised window, shown in the frame's menu bar.
+    void OnSysMinimize() { showMinimized(); }
+    void OnSysRestore() { showNormal(); }
+    void OnSysClose() { close(); }
+
 protected:
+    void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -159,6 +167,8 @@ public:
 
     // The frame's title, with the active document's title after it.
     void OnUpdateFrameTitle();
+    // A child was maximised, restored or minimised.
+    void OnChildStateChanged();
     void UpdateRecentFileMenu();
 
     // Toolbars
@@ -198,11 +208,16 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     QMenu* createPopupMenu() override;
 
     void OnActiveChildChanged();
+    void PlaceChildFrame(CMDIChildWndEx* child, int n);
+    void TileHorizontally();
+    // The maximised child's system menu and buttons in the menu bar's corners.
+    void UpdateMenuBarControls();
     void ShowMenu(unsigned id);
     void FillWindowMenu(QMenu* menu);
     void FillPaneMenu(QMenu* menu);
@@ -230,6 +245,10 @@ protected:
     QPointer<QDialog> m_pCustomizeDlg;
     bool m_bUpdatePending = false;
     bool m_bClosing = false;
+    QPointer<QToolButton> m_pChildMenuButton;
+    QPointer<QWidget> m_pChildButtons;
+    // Windows added while the frame was hidden, with their creation numbers.
+    std::vector<std::pair<QPointer<CMDIChildWndEx>, int>> m_unplaced;
 };
 
 // Lets the customisation dialog and the state code find the frame of a toolbar.

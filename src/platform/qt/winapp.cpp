@@ -92,7 +92,9 @@ std::wstring CRecentFileList::GetDisplayName(unsigned index) const {
         path = keep > 3 ? path.left(keep) + QStringLiteral("...") + QDir::separator() + name : name;
     }
     path.replace(u'&', QStringLiteral("&&"));
-    return (QStringLiteral("&%1 ").arg(index + 1) + path).toStdWString();
+    // The tenth entry's mnemonic is its last digit ("1&0"), so "1" opens the newest.
+    QString number = index < 9 ? QStringLiteral("&%1").arg(index + 1) : QStringLiteral("%1&%2").arg((index + 1) / 10).arg((index + 1) % 10);
+    return (number + QStringLiteral(" ") + path).toStdWString();
 }
 
 void CRecentFileList::ReadList(QSettings& settings) {
