@@ -139,7 +139,7 @@ TEST_F(App, AMaximisedArchiveWindowSharesTheFramesCaptionAndMenuBar) {
     ASSERT_TRUE(child);
     child->showMaximized();
     kvtest::Settle();
-    EXPECT_EQ(run.frame()->windowTitle(), "Korvane - big.dat");
+    EXPECT_EQ(run.frame()->windowTitle(), "Korvane - [big.dat]");
     // No caption of its own inside the frame: the list fills the work area.
     QWidget* area = run.frame()->GetMdiArea()->viewport();
     EXPECT_EQ(child->geometry(), area->rect());
@@ -151,7 +151,7 @@ TEST_F(App, AMaximisedArchiveWindowSharesTheFramesCaptionAndMenuBar) {
     // An edit marks the document: the frame's caption says so.
     ListOf(child)->GetDocument()->SetModifiedFlag(true);
     kvtest::Settle();
-    EXPECT_EQ(run.frame()->windowTitle(), "Korvane - big.dat*");
+    EXPECT_EQ(run.frame()->windowTitle(), "Korvane - [big.dat*]");
     // Restored, the window has its caption again and the menu bar no buttons.
     QToolButton* restore = corner->findChild<QToolButton*>(QStringLiteral("RestoreButton"));
     ASSERT_TRUE(restore);

@@ -305,9 +305,15 @@ void CMDIFrameWndEx::OnActiveChildChanged() {
 void CMDIFrameWndEx::OnUpdateFrameTitle() {
     QString title = Q(m_strTitle);
     CMDIChildWndEx* child = MDIGetActive();
-    // The active document's title follows the frame's, maximised or not: a
-    // maximised child has no caption of its own to show it.
-    if (child && child->GetActiveDocument()) title += QStringLiteral(" - ") + Q(child->GetActiveDocument()->GetTitle());
+    // The active document's title follows the frame's. A maximised child has
+    // no caption of its own, so its caption joins the frame's in brackets, as
+    // an MDI frame shows it.
+    if (child && child->GetActiveDocument()) {
+        if (child->isMaximized())
+            title += QStringLiteral(" - [") + child->windowTitle() + QStringLiteral("]");
+        else
+            title += QStringLiteral(" - ") + Q(child->GetActiveDocument()->GetTitle());
+    }
     setWindowTitle(title);
 }
 
