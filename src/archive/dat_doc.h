@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/address_map.h"
 #include "archive/dbpf.h"
 #include "platform/byte_image.h"
 #include "platform/document.h"
@@ -123,6 +124,13 @@ private:
     bool FindSharedEntries(std::uint32_t count);
 
     std::vector<char> m_vShared;  // per index row, from the last validation
+    // Index rows by address, kept in step with the index: built on load,
+    // moved along by SetIndexEntry, untouched by a commit (which keeps every
+    // address and the order of the rows).
+    mutable EntryAddressMap m_addresses;
+    // The map for the current index, built first when the document never
+    // went through a load; null when there is no memory for it.
+    const EntryAddressMap* Addresses() const;
 
     void GroupModels();
     void DeriveDisplayName(_dat_model& model);
