@@ -275,6 +275,8 @@ void BM_WholeArchive(benchmark::State& state) {
             f["fresh_copy_s"].push_back(copyImage);
             f["commit_vs_fresh_copy"].push_back(commit / copyImage);
             f["copy_image_vs_plain"].push_back(copyImage / copyPlain);
+            f["save_s"].push_back(save);
+            f["write_fsync_s"].push_back(write);
             f["save_vs_write_fsync"].push_back(save / write);
         }
     }
