@@ -36,8 +36,7 @@ void ByteImage::resize(std::size_t n) {
     if (n == m_size) return;
     std::unique_ptr<std::uint8_t[], Release> fresh;
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
-    // Images below one huge page gain nothing from the advice.
-    if (n >= kHugePage) {
+    if (n >= kHugePageThreshold) {
         const std::size_t length = (n + kHugePage - 1) / kHugePage * kHugePage;
         // One huge page more than needed, so that a 2 MiB boundary lies
         // inside; the ends around the aligned part go back at once.

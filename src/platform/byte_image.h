@@ -7,8 +7,8 @@
 // Large images live in private anonymous memory aligned to 2 MiB and advised
 // for huge pages: the kernel then fills a fresh image in a few hundred faults
 // instead of one for every 4 KiB page, which is most of what reading a large
-// archive into new memory costs. Where that memory or the advice is not to
-// be had, the image is ordinary heap memory. The file is never mapped: what
+// archive into new memory costs. Smaller images, and any where that memory or
+// the advice is not to be had, are ordinary heap memory. The file is never mapped: what
 // another program later does to the file cannot reach an open image.
 
 #include <cstddef>
@@ -27,6 +27,12 @@ struct ByteImageRelease {
 
 class ByteImage {
 public:
+    // From this size on an image gets huge-page memory. Below it the heap
+    // often hands back memory that is already faulted in (the C library
+    // keeps blocks below 32 MiB for reuse), and rounding up to whole 2 MiB
+    // pages would cost a larger share.
+    static constexpr std::size_t kHugePageThreshold = std::size_t{32} << 20;
+
     ByteImage() = default;
 
     std::size_t size() const noexcept { return m_size; }

@@ -59,7 +59,7 @@ std::vector<std::uint8_t> Pattern(std::size_t n) {
 TEST(ImageMemory, ALargeImageIsAdvisedForHugePagesOnOpenAndAfterACommit) {
     if (!KernelHasHugePages()) GTEST_SKIP() << "this kernel has no transparent huge pages";
     DbpfBuilder b;
-    b.Add(0x12345678, 1, 1, Pattern(5u << 20));  // opaque: never parsed
+    b.Add(0x12345678, 1, 1, Pattern(kv::ByteImage::kHugePageThreshold));  // opaque: never parsed
     b.Add(0x12345678, 1, 2, Pattern(100));
     const auto file = b.Build();
     auto doc = OpenArchive(file);
@@ -85,7 +85,7 @@ TEST(ImageMemory, ALargeImageIsAdvisedForHugePagesOnOpenAndAfterACommit) {
 
 TEST(ImageMemory, ASmallImageStaysOnTheOrdinaryHeap) {
     DbpfBuilder b;
-    b.Add(0x12345678, 1, 1, Pattern(1000));
+    b.Add(0x12345678, 1, 1, Pattern(kv::ByteImage::kHugePageThreshold - 200));
     const auto file = b.Build();
     auto doc = OpenArchive(file);
     ASSERT_TRUE(doc);
@@ -97,12 +97,14 @@ TEST(ImageMemory, ResizeKeepsTheBytesAndIndexingIsBoundsChecked) {
     kv::ByteImage image;
     EXPECT_TRUE(image.empty());
     EXPECT_THROW(image[0], std::out_of_range);
-    const auto bytes = Pattern(3u << 20);
+    constexpr std::size_t kLine = kv::ByteImage::kHugePageThreshold;
+    const auto bytes = Pattern(kLine + 1000);
     image.assign(bytes.begin(), bytes.end());
     ASSERT_EQ(image.size(), bytes.size());
     // Across the line between heap memory and huge-page memory, both ways.
-    for (std::size_t n : {std::size_t{5u << 20}, std::size_t{1000}, std::size_t{3u << 20}, std::size_t{0}}) {
-        const std::size_t keep = std::min(n, image.size());
+    std::size_t keep = bytes.size();  // bytes still the pattern's
+    for (std::size_t n : {kLine + 5000, std::size_t{1000}, kLine - 1, kLine + 1000, std::size_t{0}}) {
+        keep = std::min(keep, n);
         image.resize(n);
         ASSERT_EQ(image.size(), n);
         EXPECT_TRUE(std::equal(image.begin(), image.begin() + keep, bytes.begin())) << n;
