@@ -37,6 +37,8 @@ void CDATDoc::SetIndexEntry(std::uint32_t row, const _dbpf_index_entry& e) {
     std::size_t at = m_pIndex + static_cast<std::size_t>(row) * kIndexEntrySize;
     if (at + kIndexEntrySize > m_pBuffer.size()) return;
     std::uint8_t* p = m_pBuffer.data() + at;
+    const EntryAddress from{ByteReader::LoadU32(p), ByteReader::LoadU32(p + 4), ByteReader::LoadU32(p + 8)};
+    m_addresses.Move(row, from, {e.type, e.group, e.instance});
     ByteWriter::StoreU32(p, e.type);
     ByteWriter::StoreU32(p + 4, e.group);
     ByteWriter::StoreU32(p + 8, e.instance);
@@ -49,6 +51,18 @@ std::span<const std::uint8_t> CDATDoc::EntryBytes(std::uint32_t row) const {
     _dbpf_index_entry e = IndexEntry(row);
     if (static_cast<std::uint64_t>(e.offset) + e.size > m_pBuffer.size()) return {};
     return std::span<const std::uint8_t>(m_pBuffer.data() + e.offset, e.size);
+}
+
+const EntryAddressMap* CDATDoc::Addresses() const {
+    const std::uint32_t count = IndexCount();
+    if (m_addresses.Rows() == count) return &m_addresses;
+    if (m_pIndex > m_pBuffer.size() || (m_pBuffer.size() - m_pIndex) / kIndexEntrySize < count) return nullptr;
+    try {
+        m_addresses.Build(std::span<const std::uint8_t>(m_pBuffer.data() + m_pIndex, m_pBuffer.size() - m_pIndex), count);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+    return &m_addresses;
 }
 
 bool CDATDoc::IsCompressed(std::uint32_t row) const { return IsCompressedData(EntryBytes(row)); }
@@ -166,6 +180,7 @@ bool CDATDoc::ParseArchive(const std::wstring& name, int mode) {
         kv::AllocationSeam::Count();
         m_ppReplaced.clear();
         m_ppReplaced.resize(count);
+        m_addresses.Build(std::span<const std::uint8_t>(m_pBuffer.data() + m_pIndex, m_pBuffer.size() - m_pIndex), count);
     } catch (const std::bad_alloc&) {
         return false;
     }

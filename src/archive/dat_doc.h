@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/address_map.h"
 #include "archive/dbpf.h"
 #include "platform/byte_image.h"
 #include "platform/document.h"
@@ -133,6 +134,13 @@ private:
     std::vector<char> m_vShared;     // per index row, from the last validation
     std::vector<char> m_vOverIndex;  // per index row: its bytes overlap the index
     bool m_bOverIndex = false;       // some entry over the index still has no copy of its own
+    // Index rows by address, kept in step with the index: built on load,
+    // moved along by SetIndexEntry, untouched by a commit (which keeps every
+    // address and the order of the rows).
+    mutable EntryAddressMap m_addresses;
+    // The map for the current index, built first when the document never
+    // went through a load; null when there is no memory for it.
+    const EntryAddressMap* Addresses() const;
 
     void GroupModels();
     void DeriveDisplayName(_dat_model& model);

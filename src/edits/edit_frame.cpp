@@ -5,7 +5,6 @@
 #include <string>
 
 #include "archive/dat_doc.h"
-#include "platform/binary_io.h"
 
 wchar_t g_szChangesText[kChangesTextSize] = L"";
 
@@ -26,21 +25,17 @@ float ViewAxisValue(int nRotation, bool bX, float fA, float fB) {
 int CDATDoc::FindViewRow(int nBaseRow, int nView) const {
     const std::uint32_t count = IndexCount();
     if (nBaseRow < 0 || static_cast<std::uint32_t>(nBaseRow) >= count || nView < 0 || nView > 19) return -1;
-    // The whole index must lie in the image before it is scanned field by field.
-    if (m_pIndex > m_pBuffer.size() || (m_pBuffer.size() - m_pIndex) / kIndexEntrySize < count) return -1;
+    const EntryAddressMap* addresses = Addresses();
+    if (!addresses) return -1;
 
     const _dbpf_index_entry base = IndexEntry(static_cast<std::uint32_t>(nBaseRow));
     const std::uint32_t instance = base.instance + static_cast<std::uint32_t>(nView / 4) * 0x100u +
                                    static_cast<std::uint32_t>(nView % 4) * 0x10u;
-    // Read only the three address fields: commands look up every view of
-    // every selected set, each a scan of the index.
-    const std::uint8_t* p = m_pBuffer.data() + m_pIndex;
-    for (std::uint32_t row = 0; row < count; ++row, p += kIndexEntrySize) {
-        if (kv::ByteReader::LoadU32(p + 8) == instance && kv::ByteReader::LoadU32(p) == kTypeS3D &&
-            kv::ByteReader::LoadU32(p + 4) == base.group)
-            return static_cast<int>(row);
-    }
-    return -1;
+    // The map gives the first row of the address in index order: the row a
+    // scan from row 0 would stop at, without the scan, so a command over
+    // every set of a large archive does not grow with the square of its size.
+    const std::uint32_t row = addresses->First({kTypeS3D, base.group, instance});
+    return row == EntryAddressMap::kNone ? -1 : static_cast<int>(row);
 }
 
 void CDATDoc::FormatChanges(int nModel) const {

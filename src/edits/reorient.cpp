@@ -23,14 +23,26 @@ bool CDATDoc::ReorientModel(int nModel, int nTurns) {
     std::array<int, 20> slot;
     slot.fill(-1);
     int found = 0;
-    for (std::uint32_t i = 0; i < count; ++i) {
-        const _dbpf_index_entry e = IndexEntry(i);
-        if (e.type != T || e.group != G) continue;
-        const std::uint32_t inst = e.instance;
-        if ((inst & ~0xFF0u) != B || (inst & 0xFu) != 0 || (inst & 0xF00u) > 0x400u || (inst & 0xF0u) > 0x30u)
-            continue;
-        ++found;
-        slot[((inst >> 8) & 0xFu) * 4 + ((inst >> 4) & 0xFu)] = static_cast<int>(i);
+    // A view's instance keeps the base's bits outside 0xFF0 and has a clear
+    // low nibble, so views exist only for a base whose low twelve bits are
+    // clear, and then are exactly the twenty addresses base + zoom * 0x100 +
+    // rotation * 0x10. Each address's rows come in index order: every row
+    // counts, and the last one keeps the slot.
+    if (count > 0 && (B & 0xFFFu) == 0) {
+        const EntryAddressMap* addresses = Addresses();
+        if (!addresses) {
+            AfxMessageBox(L"Insufficient memory!!!");
+            return false;
+        }
+        for (std::uint32_t z = 0; z < 5; ++z) {
+            for (std::uint32_t r = 0; r < 4; ++r) {
+                for (std::uint32_t row = addresses->First({T, G, B + z * 0x100u + r * 0x10u}); row != EntryAddressMap::kNone;
+                     row = addresses->Next(row)) {
+                    ++found;
+                    slot[z * 4 + r] = static_cast<int>(row);
+                }
+            }
+        }
     }
 
     // One view held twice and another missing also counts twenty; then the
