@@ -1,6 +1,7 @@
 #include "archive/qfs.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -90,20 +91,73 @@ std::optional<std::vector<std::uint8_t>> QfsDecompress(const std::uint8_t* strea
 
 namespace {
 
+constexpr std::size_t kWindow = 0x20000;  // positions a match may reach back
+constexpr std::size_t kMask = kWindow - 1;
+constexpr std::size_t kMaxLen = 1028;
+constexpr std::uint32_t kMaxCandidates = 50;
+constexpr unsigned kQuadBits = 16;
+// A walk of the four-byte chain that meets more hash collisions than this
+// hands the position to the plain walk, so that no input makes it slow.
+constexpr int kMaxCollisions = 24;
+
+inline std::uint32_t Load32(const std::uint8_t* p) {
+    std::uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+}
+inline std::uint64_t Load64(const std::uint8_t* p) {
+    std::uint64_t v;
+    std::memcpy(&v, p, 8);
+    return v;
+}
+inline std::uint32_t QuadHash(std::uint32_t quad) { return (quad * 2654435761u) >> (32 - kQuadBits); }
+
+// The number of leading bytes at which a and b agree, at most `limit`.
+inline std::size_t MatchLength(const std::uint8_t* a, const std::uint8_t* b, std::size_t limit) {
+    std::size_t len = 0;
+    while (len + 8 <= limit) {
+        const std::uint64_t x = Load64(a + len) ^ Load64(b + len);
+        if (x) {
+            if constexpr (std::endian::native == std::endian::little) return len + (static_cast<std::size_t>(std::countr_zero(x)) >> 3);
+            else return len + (static_cast<std::size_t>(std::countl_zero(x)) >> 3);
+        }
+        len += 8;
+    }
+    while (len < limit && a[len] == b[len]) ++len;
+    return len;
+}
+
 // The search tables outlive a call so that small entries do not pay for
-// clearing 768 KB each time. A position p of a call is stored as p + base,
+// clearing them each time. A position p of a call is stored as p + base,
 // where base grows past every value an earlier call stored; anything below the
 // current base reads as "no position", exactly as freshly cleared tables would.
+//
+// Besides the pair table and its chain, which the search is defined by, each
+// position keeps its rank among the positions of its pair (the pair's running
+// count; only differences between positions of one call are ever used) and a
+// chain of the positions whose first four bytes hash alike.
+struct PairSlot {
+    std::uint32_t head;   // latest position with this pair
+    std::uint32_t count;  // positions with this pair entered so far
+};
+struct QuadLink {
+    std::uint32_t next;  // previous position whose four bytes hash alike
+    std::uint32_t rank;  // the pair's count when this position was entered
+};
+
 struct QfsTables {
-    static constexpr std::size_t kWindow = 0x20000;
-    std::unique_ptr<std::uint32_t[]> head = std::make_unique<std::uint32_t[]>(256 * 256);
+    std::unique_ptr<PairSlot[]> pairs = std::make_unique<PairSlot[]>(256 * 256);
     std::unique_ptr<std::uint32_t[]> chain = std::make_unique<std::uint32_t[]>(kWindow);
+    std::unique_ptr<std::uint32_t[]> quadHead = std::make_unique<std::uint32_t[]>(std::size_t{1} << kQuadBits);
+    std::unique_ptr<QuadLink[]> quadChain = std::make_unique<QuadLink[]>(kWindow);
     std::uint32_t base = 1;
 
     void Begin(std::size_t n) {
         if (static_cast<std::uint64_t>(base) + n + 1 >= 0xFFFFFFFFu) {
-            std::fill_n(head.get(), 256 * 256, 0u);
+            std::fill_n(pairs.get(), 256 * 256, PairSlot{});
             std::fill_n(chain.get(), kWindow, 0u);
+            std::fill_n(quadHead.get(), std::size_t{1} << kQuadBits, 0u);
+            std::fill_n(quadChain.get(), kWindow, QuadLink{});
             base = 1;
         }
     }
@@ -114,6 +168,29 @@ QfsTables* Tables() {
     thread_local std::unique_ptr<QfsTables> tables;
     if (!tables) tables = std::make_unique<QfsTables>();
     return tables.get();
+}
+
+struct Match {
+    std::size_t length = 0, distance = 0;
+};
+
+// The search as the format defines it: the pair chain from the latest
+// position with this pair, at most 50 candidates, all inside the window; the
+// longest wins, the nearest among equals. A candidate that does not agree at
+// the best length so far cannot beat it and is passed over without a scan.
+inline Match PlainSearch(const std::uint8_t* src, std::size_t i, std::size_t maxLen, std::uint32_t stored,
+                         const std::uint32_t* chain, std::uint32_t base) {
+    Match best;
+    for (std::uint32_t tries = 0; stored >= base && tries < kMaxCandidates && best.length < maxLen; ++tries) {
+        const std::size_t c = stored - base;
+        if (i - c >= kWindow) break;
+        if (src[c + best.length] == src[i + best.length]) {
+            const std::size_t len = MatchLength(src + c, src + i, maxLen);
+            if (len > best.length) best = {len, i - c};
+        }
+        stored = chain[c & kMask];
+    }
+    return best;
 }
 
 }  // namespace
@@ -127,15 +204,13 @@ void QfsCompress(const std::uint8_t* src, std::size_t n, std::uint8_t* dst, std:
     } catch (const std::bad_alloc&) {
         return;
     }
-    constexpr std::size_t kWindow = QfsTables::kWindow;
-    constexpr std::size_t kMask = kWindow - 1;
-    constexpr std::size_t kMaxLen = 1028;
-    constexpr int kMaxCandidates = 50;
 
     t->Begin(n);
     const std::uint32_t base = t->base;
-    std::uint32_t* head = t->head.get();
-    std::uint32_t* chain = t->chain.get();
+    PairSlot* const pairs = t->pairs.get();
+    std::uint32_t* const chain = t->chain.get();
+    std::uint32_t* const quadHead = t->quadHead.get();
+    QuadLink* const quadChain = t->quadChain.get();
 
     std::size_t out = 0;
     bool overflow = false;
@@ -167,31 +242,75 @@ void QfsCompress(const std::uint8_t* src, std::size_t n, std::uint8_t* dst, std:
     std::size_t lit = 0;
     for (std::size_t i = 0; i + 1 < n && !overflow; ++i) {
         const std::size_t pair = (static_cast<std::size_t>(src[i]) << 8) | src[i + 1];
-        const std::uint32_t prevStored = head[pair];
+        PairSlot& slot = pairs[pair];
+        const std::uint32_t prevStored = slot.head;
+        const std::uint32_t myRank = slot.count++;
+        slot.head = static_cast<std::uint32_t>(i) + base;
         chain[i & kMask] = prevStored;
-        head[pair] = static_cast<std::uint32_t>(i) + base;
+        const bool quad = i + 4 <= n;
+        std::uint32_t quadStored = 0;
+        std::uint32_t key = 0;
+        if (quad) {
+            key = Load32(src + i);
+            const std::uint32_t h = QuadHash(key);
+            quadStored = quadHead[h];
+            quadChain[i & kMask] = {quadStored, myRank};
+            quadHead[h] = static_cast<std::uint32_t>(i) + base;
+        }
         if (i < lit) continue;
 
-        std::size_t bestLen = 0, bestDist = 0;
         const std::size_t maxLen = std::min(kMaxLen, n - i);
-        std::uint32_t stored = prevStored;
-        for (int tries = 0; stored >= base && tries < kMaxCandidates && bestLen < maxLen; ++tries) {
-            const std::size_t c = stored - base;
-            if (i - c >= kWindow) break;
-            // Only a candidate that also matches at bestLen can be longer; the
-            // others are passed over without a scan (they still count as
-            // compared), so the choice is the one the full scan would make.
-            if (src[c + bestLen] == src[i + bestLen]) {
-                std::size_t len = 0;
-                while (len < maxLen && src[i + len] == src[c + len]) ++len;
-                if (len > bestLen) {
-                    bestLen = len;
-                    bestDist = i - c;
+        Match best;
+        bool plain = !quad;
+        if (quad) {
+            // The candidates that agree in four bytes or more are exactly the
+            // positions of the four-byte chain that share the key; being of
+            // the same pair, each one's distance in pair positions is a
+            // difference of ranks, so "one of the 50 nearest" is a test and
+            // the first that fails it ends the walk.
+            int collisions = 0;
+            std::uint32_t stored = quadStored;
+            while (stored >= base) {
+                const std::size_t c = stored - base;
+                if (i - c >= kWindow) break;
+                const QuadLink link = quadChain[c & kMask];
+                if (Load32(src + c) != key) {
+                    if (++collisions > kMaxCollisions) {
+                        plain = true;
+                        break;
+                    }
+                } else {
+                    if (myRank - link.rank > kMaxCandidates) break;
+                    if (best.length == 0 || src[c + best.length] == src[i + best.length]) {
+                        const std::size_t len = 4 + MatchLength(src + c + 4, src + i + 4, maxLen - 4);
+                        if (len > best.length) {
+                            best = {len, i - c};
+                            if (len == maxLen) break;
+                        }
+                    }
+                }
+                stored = link.next;
+            }
+            if (!plain && best.length == 0) {
+                // No candidate agrees in four bytes, so the best is the
+                // nearest that agrees in three, and it only counts within
+                // 1024 bytes: the pair chain from the nearest pair position
+                // settles it.
+                std::uint32_t s = prevStored;
+                for (std::uint32_t tries = 0; s >= base && tries < kMaxCandidates; ++tries) {
+                    const std::size_t c = s - base;
+                    if (i - c > 1024) break;
+                    if (src[c + 2] == src[i + 2]) {
+                        best = {3, i - c};
+                        break;
+                    }
+                    s = chain[c & kMask];
                 }
             }
-            stored = chain[c & kMask];
         }
+        if (plain) best = PlainSearch(src, i, maxLen, prevStored, chain, base);
 
+        const std::size_t bestLen = best.length, bestDist = best.distance;
         if (bestLen < 3 || (bestLen == 3 && bestDist > 1024) || (bestLen == 4 && bestDist > 16384)) continue;
 
         flushRuns(lit, i);

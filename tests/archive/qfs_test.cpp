@@ -12,71 +12,12 @@
 #include "archive/qfs.h"
 #include "platform/text.h"
 #include "qfs_corpus.h"
+#include "qfs_reference.h"
 #include "support/message_recorder.h"
 
 using Bytes = std::vector<std::uint8_t>;
 
 namespace {
-
-// The encoder exactly as the format's reference describes it: fresh tables of
-// -1 for every call, a greedy pass, at most 50 candidates, window 131072.
-// Slow and plain on purpose; the real encoder must match it byte for byte.
-Bytes ReferenceCompress(const Bytes& in) {
-    const std::size_t n = in.size();
-    std::vector<std::int32_t> head(256 * 256, -1), chain(0x20000, -1);
-    Bytes out = {0x10, 0xFB, static_cast<std::uint8_t>(n >> 16), static_cast<std::uint8_t>(n >> 8),
-                 static_cast<std::uint8_t>(n)};
-    std::size_t lit = 0;
-    auto flushRuns = [&](std::size_t upto) {
-        while (upto - lit >= 4) {
-            std::size_t run = std::min<std::size_t>((upto - lit) / 4 * 4, 112);
-            out.push_back(static_cast<std::uint8_t>(0xE0 + (run / 4 - 1)));
-            out.insert(out.end(), in.begin() + lit, in.begin() + lit + run);
-            lit += run;
-        }
-    };
-    for (std::size_t i = 0; n >= 2 && i <= n - 2; ++i) {
-        const std::size_t pair = in[i] * 256u + in[i + 1];
-        const std::int32_t prev = head[pair];
-        chain[i % 0x20000] = prev;
-        head[pair] = static_cast<std::int32_t>(i);
-        if (i < lit) continue;
-        std::size_t bestLen = 0, bestDist = 0;
-        int compared = 0;
-        for (std::int32_t c = prev; c >= 0; c = chain[static_cast<std::size_t>(c) % 0x20000]) {
-            if (i - static_cast<std::size_t>(c) >= 0x20000 || compared == 50) break;
-            std::size_t len = 0;
-            while (len < 1028 && i + len < n && in[i + len] == in[static_cast<std::size_t>(c) + len]) ++len;
-            ++compared;
-            if (len > bestLen) {
-                bestLen = len;
-                bestDist = i - static_cast<std::size_t>(c);
-            }
-        }
-        if (bestLen < 3 || (bestLen == 3 && bestDist > 1024) || (bestLen == 4 && bestDist > 16384)) continue;
-        flushRuns(i);
-        const std::size_t m = i - lit, d = bestDist - 1, L = bestLen;
-        if (L <= 10 && bestDist <= 1024) {
-            out.push_back(static_cast<std::uint8_t>(((d >> 8) << 5) + ((L - 3) << 2) + m));
-            out.push_back(static_cast<std::uint8_t>(d & 0xFF));
-        } else if (L <= 67 && bestDist <= 16384) {
-            out.push_back(static_cast<std::uint8_t>(0x80 + (L - 4)));
-            out.push_back(static_cast<std::uint8_t>((m << 6) + (d >> 8)));
-            out.push_back(static_cast<std::uint8_t>(d & 0xFF));
-        } else {
-            out.push_back(static_cast<std::uint8_t>(0xC0 + ((d >> 16) << 4) + (((L - 5) >> 8) << 2) + m));
-            out.push_back(static_cast<std::uint8_t>((d >> 8) & 0xFF));
-            out.push_back(static_cast<std::uint8_t>(d & 0xFF));
-            out.push_back(static_cast<std::uint8_t>((L - 5) & 0xFF));
-        }
-        out.insert(out.end(), in.begin() + lit, in.begin() + i);
-        lit = i + L;
-    }
-    flushRuns(n);
-    out.push_back(static_cast<std::uint8_t>(0xFC + (n - lit)));
-    out.insert(out.end(), in.begin() + lit, in.end());
-    return out;
-}
 
 Bytes Compress(const Bytes& in) {
     Bytes out(QfsMaxCompressedSize(in.size()));
@@ -234,7 +175,7 @@ TEST(QfsCompress, UsesShortMatchesOnlyWithinTheirReach) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Bytes stream = Compress(c.input);
-        EXPECT_EQ(stream, ReferenceCompress(c.input));
+        EXPECT_EQ(stream, kvref::PlainQfsCompress(c.input));
         std::vector<Code> codes = Codes(stream);
         if (!c.codes.empty()) {
             EXPECT_EQ(codes, c.codes);
@@ -274,7 +215,7 @@ TEST(QfsCompress, SplitsPendingLiteralsIntoRunsAndTheMatchCode) {
         Bytes input = Cat({P, Unrepeating(c.pending - 4), P});
         Bytes stream = Compress(input);
         EXPECT_EQ(Codes(stream), c.codes);
-        EXPECT_EQ(stream, ReferenceCompress(input));
+        EXPECT_EQ(stream, kvref::PlainQfsCompress(input));
         Decoded d = Decompress(stream);
         ASSERT_TRUE(d.bytes);
         EXPECT_EQ(*d.bytes, input);
@@ -296,7 +237,7 @@ TEST(QfsCompress, SearchesTheFiftyNearestCandidatesInsideTheWindow) {
         }
         input.insert(input.end(), longer.begin(), longer.end());
         Bytes stream = Compress(input);
-        EXPECT_EQ(stream, ReferenceCompress(input));
+        EXPECT_EQ(stream, kvref::PlainQfsCompress(input));
         bool foundLong = false;
         for (const Code& c : Codes(stream)) foundLong |= c.length == 8;
         EXPECT_EQ(foundLong, count < 50);
@@ -309,7 +250,7 @@ TEST(QfsCompress, SearchesTheFiftyNearestCandidatesInsideTheWindow) {
         std::copy_n(input.begin() + 10, 40, input.begin() + 10 + dist);
         input.resize(10 + dist + 40);
         Bytes stream = Compress(input);
-        EXPECT_EQ(stream, ReferenceCompress(input));
+        EXPECT_EQ(stream, kvref::PlainQfsCompress(input));
         bool found = false;
         for (const Code& c : Codes(stream)) found |= c.distance == 0x1FFFF && c.length >= 40;
         EXPECT_EQ(found, dist == 0x1FFFF);
@@ -327,7 +268,7 @@ TEST(QfsCompress, MatchesTheReferenceAndRoundTripsOnModelsAndNoise) {
     for (const Bytes& in : inputs) {
         SCOPED_TRACE(testing::Message() << "size " << in.size());
         Bytes stream = Compress(in);
-        ASSERT_EQ(stream, ReferenceCompress(in));
+        ASSERT_EQ(stream, kvref::PlainQfsCompress(in));
         EXPECT_LE(stream.size(), QfsMaxCompressedSize(in.size()));
         Decoded d = Decompress(stream);
         ASSERT_TRUE(d.bytes);
@@ -353,7 +294,7 @@ TEST(QfsCompress, EveryCallWritesWhatAFreshCallWould) {
         fresh = Compress(shortAfter);
         freshRepeated = Compress(repeated);
     }).join();
-    ASSERT_EQ(fresh, ReferenceCompress(shortAfter));
+    ASSERT_EQ(fresh, kvref::PlainQfsCompress(shortAfter));
 
     Compress(longFirst);
     EXPECT_EQ(Compress(shortAfter), fresh);
@@ -366,7 +307,7 @@ TEST(QfsCompress, EveryCallWritesWhatAFreshCallWould) {
     // A mixed sequence of calls, each checked against fresh tables.
     for (int k = 0; k < 30; ++k) {
         Bytes in = k % 3 == 0 ? kvtest::ModelLikeData(100 + k * 997, k) : kvtest::RandomBytes(50 + k * 131, k, 4);
-        ASSERT_EQ(Compress(in), ReferenceCompress(in)) << "call " << k;
+        ASSERT_EQ(Compress(in), kvref::PlainQfsCompress(in)) << "call " << k;
     }
 }
 
@@ -380,7 +321,7 @@ TEST(QfsCompress, NeverExceedsItsBoundAndRefusesTooLittleRoom) {
         SCOPED_TRACE(testing::Message() << "size " << in.size());
         const std::size_t bound = QfsMaxCompressedSize(in.size());
         ASSERT_EQ(bound, in.size() + in.size() / 112 + 7);
-        Bytes exact = ReferenceCompress(in);
+        Bytes exact = kvref::PlainQfsCompress(in);
         ASSERT_LE(exact.size(), bound);
         boundReached |= exact.size() == bound;
 
