@@ -9,6 +9,56 @@
 #include "platform/message.h"
 #include "platform/text.h"
 
+namespace {
+
+inline void Copy8(std::uint8_t* to, const std::uint8_t* from) { std::memcpy(to, from, 8); }
+inline void Copy16(std::uint8_t* to, const std::uint8_t* from) { std::memcpy(to, from, 16); }
+
+// Repeats `len` bytes from `dist` back at `op`, as the format's byte-by-byte
+// copy would, in strides that may write up to 15 bytes past the match; the
+// caller leaves that much room. A stride never reads a byte that the copy has
+// not written yet: 8-byte strides need a distance of 8 or more, 16-byte ones
+// 16; shorter distances repeat a period of the pattern that is 8 bytes or
+// longer. Most matches in models are at most 16 bytes long and 8 or more
+// back: one or two strides and no loop. A stride that would read what the
+// one before it has just written waits for that store, so a copy uses no
+// more strides than its length needs.
+inline void CopyMatch(std::uint8_t* op, std::size_t dist, std::size_t len) {
+    const std::uint8_t* from = op - dist;
+    if (dist >= 16) [[likely]] {
+        if (len <= 8) {
+            Copy8(op, from);
+            return;
+        }
+        Copy16(op, from);
+        if (len > 16) [[unlikely]] {
+            if (dist >= 32) {
+                for (std::size_t k = 16; k < len; k += 16) Copy16(op + k, from + k);
+            } else {
+                for (std::size_t k = 16; k < len; k += 8) Copy8(op + k, from + k);
+            }
+        }
+    } else if (dist >= 8) {
+        Copy8(op, from);
+        for (std::size_t k = 8; k < len; k += 8) Copy8(op + k, from + k);
+    } else if (dist == 1) {
+        std::memset(op, *from, len);
+    } else {
+        // The first bytes one at a time up to a whole number of periods of 8
+        // bytes or more, then strides from that many bytes back.
+        static constexpr std::uint8_t kPeriod[8] = {0, 0, 8, 9, 8, 10, 12, 14};
+        const std::size_t period = kPeriod[dist];
+        const std::size_t head = std::min(len, period);
+        for (std::size_t k = 0; k < head; ++k) op[k] = from[k];
+        for (std::size_t k = period; k < len; k += 8) Copy8(op + k, op + k - period);
+    }
+}
+
+// What a stride may write past the bytes it was asked for.
+constexpr std::size_t kSlack = 16;
+
+}  // namespace
+
 std::optional<std::vector<std::uint8_t>> QfsDecompress(const std::uint8_t* stream, std::size_t& length) {
     const std::size_t streamLength = length;
     if (stream == nullptr || streamLength < 5) return std::nullopt;
@@ -17,7 +67,7 @@ std::optional<std::vector<std::uint8_t>> QfsDecompress(const std::uint8_t* strea
 
     std::vector<std::uint8_t> out;
     try {
-        out.assign(size, 0);
+        out.resize(size);
     } catch (const std::bad_alloc&) {
         AfxMessageBox(L"Insufficient memory.");
         return std::nullopt;
@@ -27,7 +77,9 @@ std::optional<std::vector<std::uint8_t>> QfsDecompress(const std::uint8_t* strea
     std::size_t written = 0;
     std::uint8_t* dst = out.data();
 
-    // Copies up to n literals; false when the stream or the output ran out first.
+    // The careful copies, for codes near either end: each copies only what
+    // the stream holds and the output has room for, and reports whether that
+    // was all it was asked for.
     auto literals = [&](std::size_t n) {
         std::size_t can = std::min({n, streamLength - std::min(in, streamLength), size - written});
         if (can) std::memcpy(dst + written, stream + in, can);
@@ -35,7 +87,6 @@ std::optional<std::vector<std::uint8_t>> QfsDecompress(const std::uint8_t* strea
         written += can;
         return can == n;
     };
-    // A match copies byte by byte so that it may overlap what it produces.
     auto match = [&](std::size_t len, std::size_t dist) {
         if (dist > written) return false;
         std::size_t can = std::min(len, size - written);
@@ -57,11 +108,21 @@ std::optional<std::vector<std::uint8_t>> QfsDecompress(const std::uint8_t* strea
             break;
         }
         if (b0 >= 0xE0) {
+            const std::size_t run = ((b0 & 0x1Fu) << 2) + 4;
+            // Far from both ends the run goes in 16-byte strides (a run is at
+            // most 112 bytes, seven strides).
+            if (streamLength - in > run + kSlack && size - written >= run + kSlack) {
+                const std::uint8_t* from = stream + in + 1;
+                for (std::size_t k = 0; k < run; k += 16) Copy16(dst + written + k, from + k);
+                in += 1 + run;
+                written += run;
+                continue;
+            }
             ++in;
-            if (!literals(((b0 & 0x1Fu) << 2) + 4)) break;
+            if (!literals(run)) break;
             continue;
         }
-        std::size_t codeLen = b0 < 0x80 ? 2 : b0 < 0xC0 ? 3 : 4;
+        const std::size_t codeLen = b0 < 0x80 ? 2 : b0 < 0xC0 ? 3 : 4;
         if (streamLength - in < codeLen) break;
         const std::uint8_t b1 = stream[in + 1];
         std::size_t lit, len, dist;
@@ -80,12 +141,27 @@ std::optional<std::vector<std::uint8_t>> QfsDecompress(const std::uint8_t* strea
             len = ((static_cast<std::size_t>(b0 >> 2) & 3) << 8) + b3 + 5;
             dist = (static_cast<std::size_t>(b0 & 0x10) << 12) + (static_cast<std::size_t>(b1) << 8) + b2 + 1;
         }
+        // Far from both ends, with a distance inside what is written: the
+        // literals as one 4-byte copy (the stream holds at least 8 more
+        // bytes), the match in strides.
+        if (streamLength - in >= 8 && size - written >= lit + len + kSlack && dist <= written + lit) {
+            std::memcpy(dst + written, stream + in + codeLen, 4);
+            in += codeLen + lit;
+            written += lit;
+            CopyMatch(dst + written, dist, len);
+            written += len;
+            continue;
+        }
         in += codeLen;
         if (!literals(lit) || !match(len, dist)) break;
     }
 
-    if (written != size)
+    if (written != size) {
+        // The strides may have left bytes past the last one written; what a
+        // short stream leaves unwritten reads as zero.
+        std::memset(dst + written, 0, size - written);
         AfxMessageBox(kv::FormatW(L"Warning: bad length ? %d instead of %dn", static_cast<int>(written), static_cast<int>(size)));
+    }
     return out;
 }
 
