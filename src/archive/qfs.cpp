@@ -18,19 +18,15 @@ inline void Copy16(std::uint8_t* to, const std::uint8_t* from) { std::memcpy(to,
 // copy would, in strides that may write up to 15 bytes past the match; the
 // caller leaves that much room. A stride never reads a byte that the copy has
 // not written yet: 8-byte strides need a distance of 8 or more, 16-byte ones
-// 16; shorter distances repeat a period of the pattern that is 8 bytes or
-// longer. Most matches in models are at most 16 bytes long and 8 or more
-// back: one or two strides and no loop. A stride that would read what the
-// one before it has just written waits for that store, so a copy uses no
-// more strides than its length needs.
+// 32 here (a 16-byte stride that half overlaps the one before it waits for
+// that store); shorter distances repeat a period of the pattern that is 8
+// bytes or longer. Most matches in models are at most 16 bytes long and 8 or
+// more back: one or two strides, no loop.
 inline void CopyMatch(std::uint8_t* op, std::size_t dist, std::size_t len) {
     const std::uint8_t* from = op - dist;
-    if (dist >= 16) [[likely]] {
-        if (len <= 8) {
-            Copy8(op, from);
-            return;
-        }
-        Copy16(op, from);
+    if (dist >= 8) [[likely]] {
+        Copy8(op, from);
+        if (len > 8) Copy8(op + 8, from + 8);
         if (len > 16) [[unlikely]] {
             if (dist >= 32) {
                 for (std::size_t k = 16; k < len; k += 16) Copy16(op + k, from + k);
@@ -38,9 +34,6 @@ inline void CopyMatch(std::uint8_t* op, std::size_t dist, std::size_t len) {
                 for (std::size_t k = 16; k < len; k += 8) Copy8(op + k, from + k);
             }
         }
-    } else if (dist >= 8) {
-        Copy8(op, from);
-        for (std::size_t k = 8; k < len; k += 8) Copy8(op + k, from + k);
     } else if (dist == 1) {
         std::memset(op, *from, len);
     } else {
@@ -56,6 +49,76 @@ inline void CopyMatch(std::uint8_t* op, std::size_t dist, std::size_t len) {
 
 // What a stride may write past the bytes it was asked for.
 constexpr std::size_t kSlack = 16;
+
+// Where a decode stands: the next stream byte and the output bytes written.
+struct DecodeState {
+    std::size_t in, written;
+    bool done;  // the end code was taken, or the stream is damaged here
+};
+
+// One code taken with every bound checked: it copies only what the stream
+// holds and the output has room for, and a match only from inside what is
+// written. Serves the codes near either end of the buffers and any code the
+// strided path leaves.
+DecodeState CarefulCode(const std::uint8_t* stream, std::size_t streamLength, std::uint8_t* dst, std::size_t size, DecodeState st) {
+    std::size_t in = st.in, written = st.written;
+    auto literals = [&](std::size_t n) {
+        std::size_t can = std::min({n, streamLength - std::min(in, streamLength), size - written});
+        if (can) std::memcpy(dst + written, stream + in, can);
+        in += can;
+        written += can;
+        return can == n;
+    };
+    // A match copies byte by byte so that it may overlap what it produces.
+    auto match = [&](std::size_t len, std::size_t dist) {
+        if (dist > written) return false;
+        std::size_t can = std::min(len, size - written);
+        const std::uint8_t* from = dst + written - dist;
+        if (dist >= can) {
+            std::memcpy(dst + written, from, can);  // source and target do not overlap
+        } else {
+            for (std::size_t k = 0; k < can; ++k) dst[written + k] = from[k];
+        }
+        written += can;
+        return can == len;
+    };
+    auto stop = [&] { return DecodeState{in, written, true}; };
+
+    if (in >= streamLength) return stop();
+    const std::uint8_t b0 = stream[in];
+    if (b0 >= 0xFC) {
+        ++in;
+        if (written < size) literals(b0 & 3);
+        return stop();
+    }
+    if (b0 >= 0xE0) {
+        ++in;
+        if (!literals(((b0 & 0x1Fu) << 2) + 4)) return stop();
+        return {in, written, false};
+    }
+    const std::size_t codeLen = b0 < 0x80 ? 2 : b0 < 0xC0 ? 3 : 4;
+    if (streamLength - in < codeLen) return stop();
+    const std::uint8_t b1 = stream[in + 1];
+    std::size_t lit, len, dist;
+    if (b0 < 0x80) {
+        lit = b0 & 3;
+        len = ((b0 >> 2) & 7) + 3;
+        dist = (static_cast<std::size_t>(b0 & 0x60) << 3) + b1 + 1;
+    } else if (b0 < 0xC0) {
+        const std::uint8_t b2 = stream[in + 2];
+        lit = b1 >> 6;
+        len = (b0 & 0x3F) + 4;
+        dist = (static_cast<std::size_t>(b1 & 0x3F) << 8) + b2 + 1;
+    } else {
+        const std::uint8_t b2 = stream[in + 2], b3 = stream[in + 3];
+        lit = b0 & 3;
+        len = ((static_cast<std::size_t>(b0 >> 2) & 3) << 8) + b3 + 5;
+        dist = (static_cast<std::size_t>(b0 & 0x10) << 12) + (static_cast<std::size_t>(b1) << 8) + b2 + 1;
+    }
+    in += codeLen;
+    if (!literals(lit) || !match(len, dist)) return stop();
+    return {in, written, false};
+}
 
 }  // namespace
 
@@ -75,85 +138,61 @@ std::optional<std::vector<std::uint8_t>> QfsDecompress(const std::uint8_t* strea
 
     std::size_t in = (stream[0] & 1) ? 8 : 5;
     std::size_t written = 0;
-    std::uint8_t* dst = out.data();
+    std::uint8_t* const dst = out.data();
 
-    // The careful copies, for codes near either end: each copies only what
-    // the stream holds and the output has room for, and reports whether that
-    // was all it was asked for.
-    auto literals = [&](std::size_t n) {
-        std::size_t can = std::min({n, streamLength - std::min(in, streamLength), size - written});
-        if (can) std::memcpy(dst + written, stream + in, can);
-        in += can;
-        written += can;
-        return can == n;
-    };
-    auto match = [&](std::size_t len, std::size_t dist) {
-        if (dist > written) return false;
-        std::size_t can = std::min(len, size - written);
-        const std::uint8_t* from = dst + written - dist;
-        if (dist >= can) {
-            std::memcpy(dst + written, from, can);  // source and target do not overlap
-        } else {
-            for (std::size_t k = 0; k < can; ++k) dst[written + k] = from[k];
-        }
-        written += can;
-        return can == len;
-    };
-
-    while (in < streamLength) {
-        const std::uint8_t b0 = stream[in];
-        if (b0 >= 0xFC) {
-            ++in;
-            if (written < size) literals(b0 & 3);
-            break;
-        }
-        if (b0 >= 0xE0) {
-            const std::size_t run = ((b0 & 0x1Fu) << 2) + 4;
-            // Far from both ends the run goes in 16-byte strides (a run is at
-            // most 112 bytes, seven strides).
-            if (streamLength - in > run + kSlack && size - written >= run + kSlack) {
-                const std::uint8_t* from = stream + in + 1;
-                for (std::size_t k = 0; k < run; k += 16) Copy16(dst + written + k, from + k);
+    for (;;) {
+        // Far from both ends a code is taken whole: its code bytes and
+        // literals are read as one stride inside the stream, its copies may
+        // write a stride's slack past their end because the output has room
+        // for it, and its distance lies inside what is written. Any other
+        // code (the end code, one near either end, a match reaching before
+        // the output) is taken carefully.
+        while (in + 8 <= streamLength) {
+            const std::uint8_t* p = stream + in;
+            const std::uint8_t b0 = p[0];
+            std::size_t codeLen, lit, len, dist;
+            switch (b0 >> 5) {
+            case 0: case 1: case 2: case 3:
+                codeLen = 2;
+                lit = b0 & 3;
+                len = ((b0 >> 2) & 7) + 3;
+                dist = (static_cast<std::size_t>(b0 & 0x60) << 3) + p[1] + 1;
+                break;
+            case 4: case 5:
+                codeLen = 3;
+                lit = p[1] >> 6;
+                len = (b0 & 0x3F) + 4;
+                dist = (static_cast<std::size_t>(p[1] & 0x3F) << 8) + p[2] + 1;
+                break;
+            case 6:
+                codeLen = 4;
+                lit = b0 & 3;
+                len = ((static_cast<std::size_t>(b0 >> 2) & 3) << 8) + p[3] + 5;
+                dist = (static_cast<std::size_t>(b0 & 0x10) << 12) + (static_cast<std::size_t>(p[1]) << 8) + p[2] + 1;
+                break;
+            default: {
+                if (b0 >= 0xFC) goto careful;
+                const std::size_t run = ((b0 & 0x1Fu) << 2) + 4;
+                if (streamLength - in <= run + kSlack || size - written < run + kSlack) goto careful;
+                Copy16(dst + written, p + 1);
+                for (std::size_t k = 16; k < run; k += 16) Copy16(dst + written + k, p + 1 + k);
                 in += 1 + run;
                 written += run;
                 continue;
             }
-            ++in;
-            if (!literals(run)) break;
-            continue;
-        }
-        const std::size_t codeLen = b0 < 0x80 ? 2 : b0 < 0xC0 ? 3 : 4;
-        if (streamLength - in < codeLen) break;
-        const std::uint8_t b1 = stream[in + 1];
-        std::size_t lit, len, dist;
-        if (b0 < 0x80) {
-            lit = b0 & 3;
-            len = ((b0 >> 2) & 7) + 3;
-            dist = (static_cast<std::size_t>(b0 & 0x60) << 3) + b1 + 1;
-        } else if (b0 < 0xC0) {
-            const std::uint8_t b2 = stream[in + 2];
-            lit = b1 >> 6;
-            len = (b0 & 0x3F) + 4;
-            dist = (static_cast<std::size_t>(b1 & 0x3F) << 8) + b2 + 1;
-        } else {
-            const std::uint8_t b2 = stream[in + 2], b3 = stream[in + 3];
-            lit = b0 & 3;
-            len = ((static_cast<std::size_t>(b0 >> 2) & 3) << 8) + b3 + 5;
-            dist = (static_cast<std::size_t>(b0 & 0x10) << 12) + (static_cast<std::size_t>(b1) << 8) + b2 + 1;
-        }
-        // Far from both ends, with a distance inside what is written: the
-        // literals as one 4-byte copy (the stream holds at least 8 more
-        // bytes), the match in strides.
-        if (streamLength - in >= 8 && size - written >= lit + len + kSlack && dist <= written + lit) {
-            std::memcpy(dst + written, stream + in + codeLen, 4);
+            }
+            if (size - written < lit + len + kSlack || dist > written + lit) break;
+            std::memcpy(dst + written, p + codeLen, 4);
             in += codeLen + lit;
             written += lit;
             CopyMatch(dst + written, dist, len);
             written += len;
-            continue;
         }
-        in += codeLen;
-        if (!literals(lit) || !match(len, dist)) break;
+    careful:
+        const DecodeState st = CarefulCode(stream, streamLength, dst, size, {in, written, false});
+        in = st.in;
+        written = st.written;
+        if (st.done) break;
     }
 
     if (written != size) {
