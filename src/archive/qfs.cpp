@@ -16,17 +16,16 @@ inline void Copy16(std::uint8_t* to, const std::uint8_t* from) { std::memcpy(to,
 
 // Repeats `len` bytes from `dist` back at `op`, as the format's byte-by-byte
 // copy would, in strides that may write up to 15 bytes past the match; the
-// caller leaves that much room. A stride never reads a byte that the copy has
-// not written yet: 8-byte strides need a distance of 8 or more, 16-byte ones
-// 32 here (a 16-byte stride that half overlaps the one before it waits for
-// that store); shorter distances repeat a period of the pattern that is 8
-// bytes or longer. Most matches in models are at most 16 bytes long and 8 or
-// more back: one or two strides, no loop.
+// caller leaves that much room. No stride reads a byte that the copy has not
+// written yet: 8-byte strides need a distance of 8 or more, 16-byte ones 16,
+// and the 16-byte strides of a long match 32 (one that half overlaps the
+// stride before it waits for that store). Shorter distances repeat a period
+// of the pattern that is 8 bytes or longer. Most matches in models are at
+// most 16 bytes long and 8 or more back: one or two strides, no loop.
 inline void CopyMatch(std::uint8_t* op, std::size_t dist, std::size_t len) {
     const std::uint8_t* from = op - dist;
-    if (dist >= 8) [[likely]] {
-        Copy8(op, from);
-        if (len > 8) Copy8(op + 8, from + 8);
+    if (dist >= 16) [[likely]] {
+        Copy16(op, from);
         if (len > 16) [[unlikely]] {
             if (dist >= 32) {
                 for (std::size_t k = 16; k < len; k += 16) Copy16(op + k, from + k);
@@ -34,6 +33,23 @@ inline void CopyMatch(std::uint8_t* op, std::size_t dist, std::size_t len) {
                 for (std::size_t k = 16; k < len; k += 8) Copy8(op + k, from + k);
             }
         }
+    } else if (dist >= 8) {
+        // Both 8-byte halves from the bytes before `op` alone: the second
+        // is the pattern's last dist - 8 bytes followed by its first ones.
+        // Reading the first half back would wait for its store.
+        std::uint64_t first, last;
+        std::memcpy(&first, from, 8);
+        if constexpr (std::endian::native == std::endian::little) {
+            std::memcpy(&last, op - 8, 8);
+            const unsigned tail = static_cast<unsigned>(dist - 8);
+            const std::uint64_t second = ((last >> (8 * (8 - tail) - 8)) >> 8) | (first << (8 * tail));
+            std::memcpy(op, &first, 8);
+            std::memcpy(op + 8, &second, 8);
+        } else {
+            std::memcpy(op, &first, 8);
+            Copy8(op + 8, from + 8);
+        }
+        for (std::size_t k = 16; k < len; k += 8) Copy8(op + k, from + k);
     } else if (dist == 1) {
         std::memset(op, *from, len);
     } else {
