@@ -30,14 +30,24 @@ if [[ "$installed" != "$version" ]]; then
 fi
 
 corpus="$build/qfs_peer/corpus"
-ours=$("$program" "$corpus")
-theirs=$(node "$here/qfs_peer_bench.js" "$peer" "$corpus")
-echo "$ours"
-echo "$theirs"
-
 field() { sed -n "s/.*$1=\([0-9.]*\).*/\1/p" <<<"$2"; }
-awk -v oe="$(field encode_MBps "$ours")" -v od="$(field decode_MBps "$ours")" \
-    -v pe="$(field encode_MBps "$theirs")" -v pd="$(field decode_MBps "$theirs")" 'BEGIN {
-    printf "qfs encode: korvane %.1f MB/s, qfs-compression@'"$version"' %.1f MB/s, ratio %.2fx\n", oe, pe, oe / pe
-    printf "qfs decode: korvane %.1f MB/s, qfs-compression@'"$version"' %.1f MB/s, ratio %.2fx\n", od, pd, od / pd
+median() { printf '%s\n' "$@" | sort -g | sed -n "$(( ($# + 1) / 2 ))p"; }
+
+# Three rounds, each codec in turn, so that a change in the machine's load
+# falls on both; the medians are compared.
+rounds=3
+oe=() od=() pe=() pd=()
+for ((r = 1; r <= rounds; ++r)); do
+    ours=$("$program" "$corpus")
+    theirs=$(node "$here/qfs_peer_bench.js" "$peer" "$corpus")
+    echo "round $r: $ours"
+    echo "round $r: $theirs"
+    oe+=("$(field encode_MBps "$ours")") od+=("$(field decode_MBps "$ours")")
+    pe+=("$(field encode_MBps "$theirs")") pd+=("$(field decode_MBps "$theirs")")
+done
+
+awk -v oe="$(median "${oe[@]}")" -v od="$(median "${od[@]}")" \
+    -v pe="$(median "${pe[@]}")" -v pd="$(median "${pd[@]}")" 'BEGIN {
+    printf "qfs encode: korvane %.1f MB/s, qfs-compression@'"$version"' %.1f MB/s, ratio %.2fx (medians of '"$rounds"' rounds)\n", oe, pe, oe / pe
+    printf "qfs decode: korvane %.1f MB/s, qfs-compression@'"$version"' %.1f MB/s, ratio %.2fx (medians of '"$rounds"' rounds)\n", od, pd, od / pd
 }'
