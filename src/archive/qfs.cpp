@@ -388,7 +388,6 @@ void QfsCompress(const std::uint8_t* src, std::size_t n, std::uint8_t* dst, std:
             quadChain[i & kMask] = {quadStored, myRank};
             quadHead[h] = static_cast<std::uint32_t>(i) + base;
         }
-        if (i < lit) continue;
 
         const std::size_t maxLen = std::min(kMaxLen, n - i);
         Match best;
@@ -466,6 +465,22 @@ void QfsCompress(const std::uint8_t* src, std::size_t n, std::uint8_t* dst, std:
         std::memcpy(dst + out, src + lit, m);
         out += m;
         lit = i + L;
+
+        // The positions the match covers are entered without a search.
+        const std::size_t covered = std::min(lit, n - 1);
+        for (std::size_t j = i + 1; j < covered; ++j) {
+            const std::size_t pairJ = (static_cast<std::size_t>(src[j]) << 8) | src[j + 1];
+            PairSlot& slotJ = pairs[pairJ];
+            chain[j & kMask] = slotJ.head;
+            const std::uint32_t rankJ = slotJ.count++;
+            slotJ.head = static_cast<std::uint32_t>(j) + base;
+            if (j + 4 <= n) {
+                const std::uint32_t h = QuadHash(Load32(src + j));
+                quadChain[j & kMask] = {quadHead[h], rankJ};
+                quadHead[h] = static_cast<std::uint32_t>(j) + base;
+            }
+        }
+        i = covered - 1;
     }
     t->End(n);
     if (overflow) return;
