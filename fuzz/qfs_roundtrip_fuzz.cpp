@@ -1,12 +1,14 @@
-// The QFS encoder on any input, then the decoder: the stream stays within its
-// bound, decodes to the input without a warning, and an area one byte too
-// small for it is refused without being overrun.
+// The QFS encoder on any input, then the decoder: the stream is byte for byte
+// the one the plain encoder writes, stays within its bound, decodes to the
+// input without a warning, and an area one byte too small for it is refused
+// without being overrun.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
 #include "archive/qfs.h"
 #include "fuzz_support.h"
+#include "qfs_reference.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     kvfuzz::QuietMessages();
@@ -18,6 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(length >= 6);
     FUZZ_CHECK(static_cast<std::size_t>(length) <= stream.size());
     stream.resize(static_cast<std::size_t>(length));
+    FUZZ_CHECK(stream == kvref::PlainQfsCompress(input));
 
     const int before = kvfuzz::MessageCount();
     std::size_t n = stream.size();

@@ -10,6 +10,7 @@
 
 #include "archive/dat_doc.h"
 #include "archive/qfs.h"
+#include "archive/qfs_corpus.h"
 #include "support/dbpf_builder.h"
 #include "support/s3d_builder.h"
 
@@ -111,6 +112,13 @@ int main(int argc, char** argv) {
         for (std::size_t k = 0; k < b.size(); ++k) b[k] = static_cast<std::uint8_t>(k * 2654435761u >> 13);
         for (std::size_t k = 0; k < 8; ++k) b[distance + k] = b[k];
         raw.emplace_back("repeat-" + std::to_string(distance), b);
+    }
+    // Views of twenty-view sets as the archives hold them, the smallest and
+    // a few larger ones.
+    {
+        const std::vector<Bytes> views = kvtest::ModelShapedSets(2, 9);
+        for (std::size_t k : {0u, 3u, 17u, 19u, 36u, 39u})
+            if (k < views.size() && views[k].size() <= 60000) raw.emplace_back("view-" + std::to_string(k), views[k]);
     }
     for (const auto& [name, bytes] : raw) {
         Write(root / "qfs_roundtrip", name, bytes);

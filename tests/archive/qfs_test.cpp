@@ -12,71 +12,12 @@
 #include "archive/qfs.h"
 #include "platform/text.h"
 #include "qfs_corpus.h"
+#include "qfs_reference.h"
 #include "support/message_recorder.h"
 
 using Bytes = std::vector<std::uint8_t>;
 
 namespace {
-
-// The encoder exactly as the format's reference describes it: fresh tables of
-// -1 for every call, a greedy pass, at most 50 candidates, window 131072.
-// Slow and plain on purpose; the real encoder must match it byte for byte.
-Bytes ReferenceCompress(const Bytes& in) {
-    const std::size_t n = in.size();
-    std::vector<std::int32_t> head(256 * 256, -1), chain(0x20000, -1);
-    Bytes out = {0x10, 0xFB, static_cast<std::uint8_t>(n >> 16), static_cast<std::uint8_t>(n >> 8),
-                 static_cast<std::uint8_t>(n)};
-    std::size_t lit = 0;
-    auto flushRuns = [&](std::size_t upto) {
-        while (upto - lit >= 4) {
-            std::size_t run = std::min<std::size_t>((upto - lit) / 4 * 4, 112);
-            out.push_back(static_cast<std::uint8_t>(0xE0 + (run / 4 - 1)));
-            out.insert(out.end(), in.begin() + lit, in.begin() + lit + run);
-            lit += run;
-        }
-    };
-    for (std::size_t i = 0; n >= 2 && i <= n - 2; ++i) {
-        const std::size_t pair = in[i] * 256u + in[i + 1];
-        const std::int32_t prev = head[pair];
-        chain[i % 0x20000] = prev;
-        head[pair] = static_cast<std::int32_t>(i);
-        if (i < lit) continue;
-        std::size_t bestLen = 0, bestDist = 0;
-        int compared = 0;
-        for (std::int32_t c = prev; c >= 0; c = chain[static_cast<std::size_t>(c) % 0x20000]) {
-            if (i - static_cast<std::size_t>(c) >= 0x20000 || compared == 50) break;
-            std::size_t len = 0;
-            while (len < 1028 && i + len < n && in[i + len] == in[static_cast<std::size_t>(c) + len]) ++len;
-            ++compared;
-            if (len > bestLen) {
-                bestLen = len;
-                bestDist = i - static_cast<std::size_t>(c);
-            }
-        }
-        if (bestLen < 3 || (bestLen == 3 && bestDist > 1024) || (bestLen == 4 && bestDist > 16384)) continue;
-        flushRuns(i);
-        const std::size_t m = i - lit, d = bestDist - 1, L = bestLen;
-        if (L <= 10 && bestDist <= 1024) {
-            out.push_back(static_cast<std::uint8_t>(((d >> 8) << 5) + ((L - 3) << 2) + m));
-            out.push_back(static_cast<std::uint8_t>(d & 0xFF));
-        } else if (L <= 67 && bestDist <= 16384) {
-            out.push_back(static_cast<std::uint8_t>(0x80 + (L - 4)));
-            out.push_back(static_cast<std::uint8_t>((m << 6) + (d >> 8)));
-            out.push_back(static_cast<std::uint8_t>(d & 0xFF));
-        } else {
-            out.push_back(static_cast<std::uint8_t>(0xC0 + ((d >> 16) << 4) + (((L - 5) >> 8) << 2) + m));
-            out.push_back(static_cast<std::uint8_t>((d >> 8) & 0xFF));
-            out.push_back(static_cast<std::uint8_t>(d & 0xFF));
-            out.push_back(static_cast<std::uint8_t>((L - 5) & 0xFF));
-        }
-        out.insert(out.end(), in.begin() + lit, in.begin() + i);
-        lit = i + L;
-    }
-    flushRuns(n);
-    out.push_back(static_cast<std::uint8_t>(0xFC + (n - lit)));
-    out.insert(out.end(), in.begin() + lit, in.end());
-    return out;
-}
 
 Bytes Compress(const Bytes& in) {
     Bytes out(QfsMaxCompressedSize(in.size()));
@@ -104,6 +45,27 @@ Decoded Decompress(const Bytes& stream) {
     d.bytes = QfsDecompress(exact.get(), d.length);
     d.messages = rec.texts();
     return d;
+}
+
+// The decoder writes what the decoder before its strided copies wrote: the
+// same bytes, the same length and the same messages, damaged stream or not.
+void ExpectLikeBaseline(const Bytes& stream) {
+    Decoded now = Decompress(stream);
+    Decoded before;
+    {
+        auto exact = std::make_unique<std::uint8_t[]>(stream.size());
+        std::copy(stream.begin(), stream.end(), exact.get());
+        kvtest::MessageRecorder rec;
+        before.length = stream.size();
+        before.bytes = kvref::BaselineQfsDecompress(exact.get(), before.length);
+        before.messages = rec.texts();
+    }
+    ASSERT_EQ(now.bytes.has_value(), before.bytes.has_value());
+    if (now.bytes) {
+        ASSERT_TRUE(*now.bytes == *before.bytes);
+    }
+    ASSERT_EQ(now.length, before.length);
+    ASSERT_EQ(now.messages, before.messages);
 }
 
 std::wstring LengthWarning(int written, int size) {
@@ -234,7 +196,7 @@ TEST(QfsCompress, UsesShortMatchesOnlyWithinTheirReach) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Bytes stream = Compress(c.input);
-        EXPECT_EQ(stream, ReferenceCompress(c.input));
+        EXPECT_EQ(stream, kvref::PlainQfsCompress(c.input));
         std::vector<Code> codes = Codes(stream);
         if (!c.codes.empty()) {
             EXPECT_EQ(codes, c.codes);
@@ -274,7 +236,7 @@ TEST(QfsCompress, SplitsPendingLiteralsIntoRunsAndTheMatchCode) {
         Bytes input = Cat({P, Unrepeating(c.pending - 4), P});
         Bytes stream = Compress(input);
         EXPECT_EQ(Codes(stream), c.codes);
-        EXPECT_EQ(stream, ReferenceCompress(input));
+        EXPECT_EQ(stream, kvref::PlainQfsCompress(input));
         Decoded d = Decompress(stream);
         ASSERT_TRUE(d.bytes);
         EXPECT_EQ(*d.bytes, input);
@@ -296,7 +258,7 @@ TEST(QfsCompress, SearchesTheFiftyNearestCandidatesInsideTheWindow) {
         }
         input.insert(input.end(), longer.begin(), longer.end());
         Bytes stream = Compress(input);
-        EXPECT_EQ(stream, ReferenceCompress(input));
+        EXPECT_EQ(stream, kvref::PlainQfsCompress(input));
         bool foundLong = false;
         for (const Code& c : Codes(stream)) foundLong |= c.length == 8;
         EXPECT_EQ(foundLong, count < 50);
@@ -309,7 +271,7 @@ TEST(QfsCompress, SearchesTheFiftyNearestCandidatesInsideTheWindow) {
         std::copy_n(input.begin() + 10, 40, input.begin() + 10 + dist);
         input.resize(10 + dist + 40);
         Bytes stream = Compress(input);
-        EXPECT_EQ(stream, ReferenceCompress(input));
+        EXPECT_EQ(stream, kvref::PlainQfsCompress(input));
         bool found = false;
         for (const Code& c : Codes(stream)) found |= c.distance == 0x1FFFF && c.length >= 40;
         EXPECT_EQ(found, dist == 0x1FFFF);
@@ -327,7 +289,7 @@ TEST(QfsCompress, MatchesTheReferenceAndRoundTripsOnModelsAndNoise) {
     for (const Bytes& in : inputs) {
         SCOPED_TRACE(testing::Message() << "size " << in.size());
         Bytes stream = Compress(in);
-        ASSERT_EQ(stream, ReferenceCompress(in));
+        ASSERT_EQ(stream, kvref::PlainQfsCompress(in));
         EXPECT_LE(stream.size(), QfsMaxCompressedSize(in.size()));
         Decoded d = Decompress(stream);
         ASSERT_TRUE(d.bytes);
@@ -353,7 +315,7 @@ TEST(QfsCompress, EveryCallWritesWhatAFreshCallWould) {
         fresh = Compress(shortAfter);
         freshRepeated = Compress(repeated);
     }).join();
-    ASSERT_EQ(fresh, ReferenceCompress(shortAfter));
+    ASSERT_EQ(fresh, kvref::PlainQfsCompress(shortAfter));
 
     Compress(longFirst);
     EXPECT_EQ(Compress(shortAfter), fresh);
@@ -366,7 +328,7 @@ TEST(QfsCompress, EveryCallWritesWhatAFreshCallWould) {
     // A mixed sequence of calls, each checked against fresh tables.
     for (int k = 0; k < 30; ++k) {
         Bytes in = k % 3 == 0 ? kvtest::ModelLikeData(100 + k * 997, k) : kvtest::RandomBytes(50 + k * 131, k, 4);
-        ASSERT_EQ(Compress(in), ReferenceCompress(in)) << "call " << k;
+        ASSERT_EQ(Compress(in), kvref::PlainQfsCompress(in)) << "call " << k;
     }
 }
 
@@ -380,7 +342,7 @@ TEST(QfsCompress, NeverExceedsItsBoundAndRefusesTooLittleRoom) {
         SCOPED_TRACE(testing::Message() << "size " << in.size());
         const std::size_t bound = QfsMaxCompressedSize(in.size());
         ASSERT_EQ(bound, in.size() + in.size() / 112 + 7);
-        Bytes exact = ReferenceCompress(in);
+        Bytes exact = kvref::PlainQfsCompress(in);
         ASSERT_LE(exact.size(), bound);
         boundReached |= exact.size() == bound;
 
@@ -479,6 +441,7 @@ TEST(QfsDecompress, DamagedStreamsStopSafelyWithTheLengthWarning) {
         EXPECT_EQ(*d.bytes, c.output);
         EXPECT_EQ(d.length, c.output.size());
         EXPECT_EQ(d.messages, (std::vector<std::wstring>{LengthWarning(c.written, static_cast<int>(c.output.size()))}));
+        ExpectLikeBaseline(c.stream);
     }
 }
 
@@ -517,6 +480,7 @@ TEST(QfsDecompress, SurvivesCutAndCorruptedStreams) {
     const Bytes stream = Compress(original);
     for (std::size_t cut = 5; cut < stream.size(); ++cut) {
         Bytes s(stream.begin(), stream.begin() + cut);
+        ASSERT_NO_FATAL_FAILURE(ExpectLikeBaseline(s)) << "cut " << cut;
         Decoded d = Decompress(s);
         ASSERT_TRUE(d.bytes);
         ASSERT_EQ(d.bytes->size(), original.size());
@@ -535,6 +499,7 @@ TEST(QfsDecompress, SurvivesCutAndCorruptedStreams) {
         for (int f = 0; f < flips; ++f) s[5 + rng.Below(static_cast<std::uint32_t>(s.size() - 5))] = static_cast<std::uint8_t>(rng.Next());
         if (rng.Below(4) == 0) s[0] |= 1;
         if (rng.Below(4) == 0) s.resize(5 + rng.Below(static_cast<std::uint32_t>(s.size() - 5)));
+        ASSERT_NO_FATAL_FAILURE(ExpectLikeBaseline(s)) << "round " << round;
         Decoded d = Decompress(s);
         ASSERT_TRUE(d.bytes);
         ASSERT_EQ(d.bytes->size(), (std::size_t{s[2]} << 16) | (std::size_t{s[3]} << 8) | s[4]);
@@ -545,8 +510,205 @@ TEST(QfsDecompress, SurvivesCutAndCorruptedStreams) {
         s[0] = 0x10;
         s[1] = 0xFB;
         s[2] = 0;
+        ASSERT_NO_FATAL_FAILURE(ExpectLikeBaseline(s)) << "random " << round;
         Decoded d = Decompress(s);
         ASSERT_TRUE(d.bytes);
         ASSERT_EQ(d.length, (std::size_t{s[3]} << 8) | s[4]);
+    }
+}
+
+TEST(QfsCompress, MatchesThePlainEncoderOnTwentyViewModelSets) {
+    // Sets of every kind, from entries of a few hundred bytes to towers of a
+    // few hundred kilobytes.
+    const std::vector<Bytes> images = kvtest::ModelShapedSets(8, 9);
+    std::size_t smallest = images[0].size(), largest = 0;
+    for (std::size_t k = 0; k < images.size(); ++k) {
+        SCOPED_TRACE(testing::Message() << "image " << k << ", " << images[k].size() << " bytes");
+        smallest = std::min(smallest, images[k].size());
+        largest = std::max(largest, images[k].size());
+        const Bytes stream = Compress(images[k]);
+        ASSERT_TRUE(stream == kvref::PlainQfsCompress(images[k]));
+        Decoded d = Decompress(stream);
+        ASSERT_TRUE(d.bytes);
+        EXPECT_TRUE(*d.bytes == images[k]);
+    }
+    EXPECT_LT(smallest, 1000u);
+    EXPECT_GT(largest, 100000u);
+}
+
+// The faster search must find the very candidates of the plain walk where its
+// shortcuts do not apply: many positions whose first four bytes differ but
+// hash alike, and a three-byte repeat behind 49 or 50 positions that share
+// only its first two bytes.
+TEST(QfsCompress, FindsThePlainWalksCandidatesThroughCollisionsAndPairOnlyDecoys) {
+    // Four-byte groups that the encoder's multiplicative hash sends to one
+    // bucket (if the hash changes, this input still has to match the plain
+    // encoder; it only stops crowding one bucket).
+    std::vector<std::uint32_t> colliding;
+    const std::uint32_t bucket = (0x01020304u * 2654435761u) >> 16;
+    for (std::uint32_t q = 0x01020304u; colliding.size() < 200; ++q)
+        if (((q * 2654435761u) >> 16) == bucket) colliding.push_back(q);
+    auto quadBytes = [](std::uint32_t q) {
+        return Bytes{static_cast<std::uint8_t>(q), static_cast<std::uint8_t>(q >> 8), static_cast<std::uint8_t>(q >> 16),
+                     static_cast<std::uint8_t>(q >> 24)};
+    };
+    for (std::size_t between : {10u, 30u, 100u, 199u}) {
+        SCOPED_TRACE(between);
+        Bytes input;
+        for (int round = 0; round < 3; ++round)
+            for (std::size_t k = 0; k <= between; ++k) {
+                Bytes q = quadBytes(colliding[k]);
+                input.insert(input.end(), q.begin(), q.end());
+                input.push_back(static_cast<std::uint8_t>(round * 7 + k));
+            }
+        ASSERT_EQ(Compress(input), kvref::PlainQfsCompress(input));
+    }
+
+    const Bytes P3 = {0xA1, 0xA2, 0xA3};
+    for (int decoys : {48, 49, 50, 51}) {
+        SCOPED_TRACE(decoys);
+        Bytes input = Cat({P3, {0x01}});
+        for (int k = 0; k < decoys; ++k) input.insert(input.end(), {0xA1, 0xA2, static_cast<std::uint8_t>(0x10 + k), static_cast<std::uint8_t>(0x60 + k)});
+        input.insert(input.end(), P3.begin(), P3.end());
+        input.push_back(0x03);
+        const Bytes stream = Compress(input);
+        ASSERT_EQ(stream, kvref::PlainQfsCompress(input));
+        bool found = false;
+        for (const Code& c : Codes(stream)) found |= c.length == 3 && c.distance == 4 + 4 * static_cast<std::size_t>(decoys);
+        EXPECT_EQ(found, decoys < 50);
+    }
+}
+
+namespace {
+
+// Writes codes by hand: every form, at the distance and length asked, with
+// the literal bytes it carries.
+struct StreamWriter {
+    Bytes s{0x10, 0xFB, 0, 0, 0};
+    std::size_t produced = 0;
+
+    void Run(const Bytes& bytes) {  // a multiple of 4, at most 112
+        s.push_back(static_cast<std::uint8_t>(0xE0 + bytes.size() / 4 - 1));
+        s.insert(s.end(), bytes.begin(), bytes.end());
+        produced += bytes.size();
+    }
+    void Match(const Bytes& lit, std::size_t len, std::size_t dist) {
+        const std::size_t m = lit.size(), d = dist - 1;
+        if (len <= 10 && dist <= 1024) {
+            s.push_back(static_cast<std::uint8_t>(((d >> 8) << 5) + ((len - 3) << 2) + m));
+            s.push_back(static_cast<std::uint8_t>(d));
+        } else if (len >= 4 && len <= 67 && dist <= 16384) {
+            s.insert(s.end(), {static_cast<std::uint8_t>(0x80 + (len - 4)), static_cast<std::uint8_t>((m << 6) + (d >> 8)),
+                               static_cast<std::uint8_t>(d)});
+        } else {
+            s.insert(s.end(), {static_cast<std::uint8_t>(0xC0 + ((d >> 16) << 4) + (((len - 5) >> 8) << 2) + m),
+                               static_cast<std::uint8_t>(d >> 8), static_cast<std::uint8_t>(d), static_cast<std::uint8_t>(len - 5)});
+        }
+        s.insert(s.end(), lit.begin(), lit.end());
+        produced += m + len;
+    }
+    void End(const Bytes& lit) {
+        s.push_back(static_cast<std::uint8_t>(0xFC + lit.size()));
+        s.insert(s.end(), lit.begin(), lit.end());
+        produced += lit.size();
+    }
+    Bytes Finish(std::size_t declared) {
+        Bytes out = s;
+        out[2] = static_cast<std::uint8_t>(declared >> 16);
+        out[3] = static_cast<std::uint8_t>(declared >> 8);
+        out[4] = static_cast<std::uint8_t>(declared);
+        return out;
+    }
+};
+
+}  // namespace
+
+// Matches of every short distance and of lengths on both sides of each stride
+// size, far from the ends and right at the end of the output, expand as the
+// byte-by-byte copy does; a header size one short or one long of what the
+// codes produce stops or warns exactly as before.
+TEST(QfsDecompress, ExpandsEveryDistanceAndLengthAsTheByteCopyDoes) {
+    const Bytes prefix = kvtest::RandomBytes(112, 5);
+    for (std::size_t dist : {1u, 2u, 3u, 4u, 5u, 6u, 7u, 8u, 9u, 12u, 15u, 16u, 17u, 24u, 31u, 32u, 33u, 48u, 100u, 1024u, 1025u}) {
+        for (std::size_t len : {3u, 4u, 7u, 8u, 9u, 10u, 11u, 15u, 16u, 17u, 23u, 24u, 25u, 31u, 32u, 33u, 40u, 67u, 68u, 200u, 1028u}) {
+            if (len == 3 && dist > 1024) continue;
+            SCOPED_TRACE(testing::Message() << "distance " << dist << " length " << len);
+            for (bool atEnd : {false, true}) {
+                StreamWriter w;
+                Bytes before;
+                while (before.size() < dist) before.insert(before.end(), prefix.begin(), prefix.end());
+                for (std::size_t at = 0; at < before.size(); at += 112)
+                    w.Run(Bytes(before.begin() + at, before.begin() + std::min(before.size(), at + 112)));
+                w.Match({0x5A, 0xA5}, len, dist);
+                if (!atEnd) {
+                    w.Match({}, 5, 3);
+                    w.Run(Bytes(prefix.begin(), prefix.begin() + 40));
+                }
+                w.End({0x11});
+                // The expected output, copied one byte at a time.
+                Bytes expect = before;
+                expect.insert(expect.end(), {0x5A, 0xA5});
+                for (std::size_t k = 0; k < len; ++k) expect.push_back(expect[expect.size() - dist]);
+                if (!atEnd) {
+                    for (std::size_t k = 0; k < 5; ++k) expect.push_back(expect[expect.size() - 3]);
+                    expect.insert(expect.end(), prefix.begin(), prefix.begin() + 40);
+                }
+                expect.push_back(0x11);
+                ASSERT_EQ(expect.size(), w.produced);
+
+                Decoded d = Decompress(w.Finish(expect.size()));
+                ASSERT_TRUE(d.bytes);
+                ASSERT_TRUE(*d.bytes == expect);
+                EXPECT_TRUE(d.messages.empty());
+                for (std::size_t declared : {expect.size() - 1, expect.size() + 1, expect.size() - len})
+                    ASSERT_NO_FATAL_FAILURE(ExpectLikeBaseline(w.Finish(declared))) << "declared " << declared;
+            }
+        }
+    }
+}
+
+// Streams of random codes of every form, whole and damaged: the decoder
+// agrees with the one before its strided copies on every one.
+TEST(QfsDecompress, AgreesWithTheBaselineOnRandomCodeSequences) {
+    kvtest::SplitMix rng(4242);
+    for (int round = 0; round < 400; ++round) {
+        StreamWriter w;
+        auto bytes = [&](std::size_t n) { return kvtest::RandomBytes(n, rng.Next(), 1 + rng.Below(256)); };
+        w.Run(bytes(4 + 4 * rng.Below(28)));
+        const std::size_t codes = 1 + rng.Below(200);
+        for (std::size_t k = 0; k < codes; ++k) {
+            const std::uint32_t kind = rng.Below(8);
+            if (kind == 0) {
+                w.Run(bytes(4 + 4 * rng.Below(28)));
+                continue;
+            }
+            Bytes lit = bytes(rng.Below(4));
+            const std::size_t reach = w.produced + lit.size();
+            std::size_t len, dist;
+            if (kind <= 4) {
+                len = 3 + rng.Below(8);
+                dist = 1 + rng.Below(static_cast<std::uint32_t>(std::min<std::size_t>(reach, rng.Below(2) ? 1024 : 20)));
+            } else if (kind <= 6) {
+                len = 11 + rng.Below(57);
+                dist = 1 + rng.Below(static_cast<std::uint32_t>(std::min<std::size_t>(reach, rng.Below(2) ? 16384 : 40)));
+            } else {
+                len = 68 + rng.Below(961);
+                dist = 1 + rng.Below(static_cast<std::uint32_t>(std::min<std::size_t>(reach, 131072)));
+            }
+            w.Match(lit, len, dist);
+        }
+        w.End(bytes(rng.Below(4)));
+        SCOPED_TRACE(testing::Message() << "round " << round << ", " << w.produced << " bytes");
+        const Bytes whole = w.Finish(w.produced);
+        ASSERT_NO_FATAL_FAILURE(ExpectLikeBaseline(whole));
+        Decoded d = Decompress(whole);
+        ASSERT_TRUE(d.messages.empty());
+        // Damaged: a wrong size, a cut, a changed byte.
+        ASSERT_NO_FATAL_FAILURE(ExpectLikeBaseline(w.Finish(rng.Below(static_cast<std::uint32_t>(w.produced + 64)))));
+        Bytes cut(whole.begin(), whole.begin() + 5 + rng.Below(static_cast<std::uint32_t>(whole.size() - 5)));
+        ASSERT_NO_FATAL_FAILURE(ExpectLikeBaseline(cut));
+        Bytes changed = whole;
+        changed[5 + rng.Below(static_cast<std::uint32_t>(whole.size() - 5))] = static_cast<std::uint8_t>(rng.Next());
+        ASSERT_NO_FATAL_FAILURE(ExpectLikeBaseline(changed));
     }
 }
