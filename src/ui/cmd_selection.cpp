@@ -57,7 +57,7 @@ ClipboardOpenHook SetClipboardOpenHook(ClipboardOpenHook hook) {
 
 }  // namespace kv
 
-void CDATView::MapDriverCommands() {
+void CDATView::MapSelectionCommands() {
     MapCommand(ID_EDIT_SELECT_ALL, [this] { OnEditSelectAll(); }, [this](CCmdUI* ui) { OnUpdateEditSelectAll(ui); });
     MapCommand(ID_EDIT_COPYSELECTIONLIST, [this] { OnEditCopySelectionList(); },
                [this](CCmdUI* ui) { OnUpdateNeedSelection(ui); });

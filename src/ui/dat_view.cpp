@@ -398,7 +398,7 @@ std::vector<int> CDATListModel::WidestRows(int column, const QFontMetrics& fm) c
 
 CDATView::CDATView(QWidget* parent) : QTreeView(parent) {
     setObjectName(QStringLiteral("DATView"));
-    MapDriverCommands();
+    MapSelectionCommands();
     MapGeometryCommands();
     MapMaterialCommands();
     setRootIsDecorated(false);

@@ -120,8 +120,8 @@ public:
 
     // --- Edit commands: each group maps its commands into the view's
     // message map from its own source file. ---
-    // selection lists, command driver, update handlers:
-    void MapDriverCommands();
+    // Select All, the selection lists and the selection update handlers:
+    void MapSelectionCommands();
     // Enabled when the archive has models and at least one row is selected.
     void OnUpdateNeedSelection(CCmdUI* pCmdUI);
     // As OnUpdateNeedSelection, and every selected model has 1 view.
