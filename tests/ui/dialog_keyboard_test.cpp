@@ -156,7 +156,9 @@ TEST_F(DialogKeyboard, AGroupBoxMnemonicGoesToTheControlAfterTheGroup) {
         });
         dlg->DoModal();
         EXPECT_TRUE(reached);
-        if (edit) EXPECT_TRUE(wholeText);
+        if (edit) {
+            EXPECT_TRUE(wholeText);
+        }
     }
 }
 
