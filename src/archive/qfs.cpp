@@ -23,7 +23,7 @@ inline void Copy16(std::uint8_t* to, const std::uint8_t* from) { std::memcpy(to,
 // stride before it waits for that store). Shorter distances repeat a period
 // of the pattern that is 8 bytes or longer. Most matches in models are at
 // most 16 bytes long and 8 or more back: one or two strides, no loop.
-inline void CopyMatch(std::uint8_t* op, std::size_t dist, std::size_t len) {
+[[gnu::noinline]] void CopyMatch(std::uint8_t* op, std::size_t dist, std::size_t len) {
     const std::uint8_t* from = op - dist;
     if (dist >= 16) [[likely]] {
         Copy16(op, from);
@@ -87,7 +87,7 @@ struct DecodeState {
 // holds and the output has room for, and a match only from inside what is
 // written. Serves the codes near either end of the buffers and any code the
 // strided path leaves.
-DecodeState CarefulCode(const std::uint8_t* stream, std::size_t streamLength, std::uint8_t* dst, std::size_t size, DecodeState st) {
+[[gnu::noinline]] DecodeState CarefulCode(const std::uint8_t* stream, std::size_t streamLength, std::uint8_t* dst, std::size_t size, DecodeState st) {
     std::size_t in = st.in, written = st.written;
     auto literals = [&](std::size_t n) {
         std::size_t can = std::min({n, streamLength - std::min(in, streamLength), size - written});
