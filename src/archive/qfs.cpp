@@ -168,11 +168,12 @@ std::optional<QfsBytes> QfsDecompress(const std::uint8_t* stream, std::size_t& l
     std::size_t written = 0;
     std::uint8_t* const dst = out.data();
 
-    // The last stream position at which a code, its literals and a 4-byte
-    // stride of them lie inside the stream, and for each match form the last
-    // output position with room for its longest match, its literals and a
-    // stride's slack. Signed, so that short buffers have none.
-    const std::ptrdiff_t inLast = static_cast<std::ptrdiff_t>(streamLength) - 8;
+    // The last stream byte at which a code, its literals and a 4-byte stride
+    // of them lie inside the stream (none past the header in a stream of
+    // fewer than 8 bytes), and for each match form the last output position
+    // with room for its longest match, its literals and a stride's slack
+    // (signed, so that a short output has none).
+    const std::uint8_t* const ipLast = stream + std::max<std::size_t>(streamLength, 8) - 8;
     const std::ptrdiff_t outLast2 = static_cast<std::ptrdiff_t>(size) - static_cast<std::ptrdiff_t>(3 + 10 + kSlack);
     const std::ptrdiff_t outLast3 = static_cast<std::ptrdiff_t>(size) - static_cast<std::ptrdiff_t>(3 + 67 + kSlack);
 
@@ -184,9 +185,12 @@ std::optional<QfsBytes> QfsDecompress(const std::uint8_t* stream, std::size_t& l
         // code (the end code, one near either end, a match reaching before
         // the output) is taken carefully. Each form has its own path, so
         // that each checks against its own longest match and the short ones
-        // copy in one stride without testing their length.
-        while (static_cast<std::ptrdiff_t>(in) <= inLast) {
-            const std::uint8_t* p = stream + in;
+        // copy in one stride without testing their length. The next code is
+        // found from a pointer, not from an index into the stream: finding
+        // it is the chain every code waits on, and the pointer saves an
+        // addition on it.
+        const std::uint8_t* p = stream + in;
+        while (p <= ipLast) {
             const std::size_t b0 = p[0];
             if (b0 < 0x80) {
                 if (static_cast<std::ptrdiff_t>(written) > outLast2) break;
@@ -195,7 +199,7 @@ std::optional<QfsBytes> QfsDecompress(const std::uint8_t* stream, std::size_t& l
                 const std::size_t dist = ((b0 & 0x60) << 3) + p[1] + 1;
                 if (dist > written + lit) break;
                 std::memcpy(dst + written, p + 2, 4);
-                in += 2 + lit;
+                p += 2 + lit;
                 written += lit;
                 if (len <= dist) [[likely]] Stride16(dst + written, dist);
                 else CopyMatch(dst + written, dist, len);
@@ -211,7 +215,7 @@ std::optional<QfsBytes> QfsDecompress(const std::uint8_t* stream, std::size_t& l
                 dist = ((b1 & 0x3F) << 8) + p[2] + 1;
                 if (dist > written + lit) break;
                 std::memcpy(dst + written, p + 3, 4);
-                in += 3 + lit;
+                p += 3 + lit;
                 written += lit;
                 if (len <= std::min<std::size_t>(dist, 16)) [[likely]] Stride16(dst + written, dist);
                 else CopyMatch(dst + written, dist, len);
@@ -219,12 +223,12 @@ std::optional<QfsBytes> QfsDecompress(const std::uint8_t* stream, std::size_t& l
                 continue;
             }
             if (b0 >= 0xE0) {
-                if (b0 >= 0xFC) goto careful;
+                if (b0 >= 0xFC) break;
                 const std::size_t run = ((b0 & 0x1Fu) << 2) + 4;
-                if (streamLength - in <= run + kSlack || size - written < run + kSlack) goto careful;
+                if (static_cast<std::size_t>(stream + streamLength - p) <= run + kSlack || size - written < run + kSlack) break;
                 Copy16(dst + written, p + 1);
                 for (std::size_t k = 16; k < run; k += 16) Copy16(dst + written + k, p + 1 + k);
-                in += 1 + run;
+                p += 1 + run;
                 written += run;
                 continue;
             }
@@ -234,12 +238,12 @@ std::optional<QfsBytes> QfsDecompress(const std::uint8_t* stream, std::size_t& l
             dist = ((b0 & 0x10) << 12) + (static_cast<std::size_t>(p[1]) << 8) + p[2] + 1;
             if (size - written < lit + len + kSlack || dist > written + lit) break;
             std::memcpy(dst + written, p + codeLen, 4);
-            in += codeLen + lit;
+            p += codeLen + lit;
             written += lit;
             CopyMatch(dst + written, dist, len);
             written += len;
         }
-    careful:
+        in = static_cast<std::size_t>(p - stream);
         const DecodeState st = CarefulCode(stream, streamLength, dst, size, {in, written, false});
         in = st.in;
         written = st.written;
