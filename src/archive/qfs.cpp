@@ -21,8 +21,10 @@ inline void Copy16(std::uint8_t* to, const std::uint8_t* from) { std::memcpy(to,
 // written yet: 8-byte strides need a distance of 8 or more, 16-byte ones 16,
 // and the 16-byte strides of a long match 32 (one that half overlaps the
 // stride before it waits for that store). Shorter distances repeat a period
-// of the pattern that is 8 bytes or longer. Most matches in models are at
-// most 16 bytes long and 8 or more back: one or two strides, no loop.
+// of the pattern that is 8 bytes or longer. The decoder's loop takes the
+// matches of models, at most 16 bytes and no longer than their distance, in
+// one stride of its own and leaves only the others here; out of line, so that
+// this code's registers do not crowd the loop's.
 [[gnu::noinline]] void CopyMatch(std::uint8_t* op, std::size_t dist, std::size_t len) {
     const std::uint8_t* from = op - dist;
     if (dist >= 16) [[likely]] {
@@ -86,7 +88,7 @@ struct DecodeState {
 // One code taken with every bound checked: it copies only what the stream
 // holds and the output has room for, and a match only from inside what is
 // written. Serves the codes near either end of the buffers and any code the
-// strided path leaves.
+// strided path leaves; out of line, like CopyMatch, for the loop's registers.
 [[gnu::noinline]] DecodeState CarefulCode(const std::uint8_t* stream, std::size_t streamLength, std::uint8_t* dst, std::size_t size, DecodeState st) {
     std::size_t in = st.in, written = st.written;
     auto literals = [&](std::size_t n) {
