@@ -156,7 +156,7 @@ void BM_QfsDecode(benchmark::State& state) {
         benchmark::DoNotOptimize(out);
         codec += Since(t0);
         copy += CopySeconds(from, to, model.size());
-        if (!out || *out != model) state.SkipWithError("decoded bytes differ");
+        if (!out || !std::ranges::equal(*out, model)) state.SkipWithError("decoded bytes differ");
     }
     Report(state, codec, copy, model.size(), stream.size());
 }

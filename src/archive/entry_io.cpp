@@ -16,7 +16,7 @@ std::unique_ptr<_s3d_model> CDATDoc::LoadModel(std::uint32_t row, bool& compress
     compressed = IsCompressedData(bytes);
     size = e.size;
 
-    std::optional<std::vector<std::uint8_t>> expanded;
+    std::optional<QfsBytes> expanded;
     std::span<const std::uint8_t> image = bytes;
     if (compressed) {
         std::size_t length = bytes.size() - 4;

@@ -21,9 +21,11 @@ inline void Copy16(std::uint8_t* to, const std::uint8_t* from) { std::memcpy(to,
 // written yet: 8-byte strides need a distance of 8 or more, 16-byte ones 16,
 // and the 16-byte strides of a long match 32 (one that half overlaps the
 // stride before it waits for that store). Shorter distances repeat a period
-// of the pattern that is 8 bytes or longer. Most matches in models are at
-// most 16 bytes long and 8 or more back: one or two strides, no loop.
-inline void CopyMatch(std::uint8_t* op, std::size_t dist, std::size_t len) {
+// of the pattern that is 8 bytes or longer. The decoder's loop takes the
+// matches of models, at most 16 bytes and no longer than their distance, in
+// one stride of its own and leaves only the others here; out of line, so that
+// this code's registers do not crowd the loop's.
+[[gnu::noinline]] void CopyMatch(std::uint8_t* op, std::size_t dist, std::size_t len) {
     const std::uint8_t* from = op - dist;
     if (dist >= 16) [[likely]] {
         Copy16(op, from);
@@ -64,6 +66,16 @@ inline void CopyMatch(std::uint8_t* op, std::size_t dist, std::size_t len) {
     }
 }
 
+// A match no longer than its distance nor than 16 bytes: one stride from
+// `dist` back, whose first `dist` bytes, all the match needs, are written
+// already, whatever the rest holds. Loaded whole before it is stored, since
+// the two may overlap.
+inline void Stride16(std::uint8_t* op, std::size_t dist) {
+    std::uint8_t stride[16];
+    std::memcpy(stride, op - dist, 16);
+    std::memcpy(op, stride, 16);
+}
+
 // What a stride may write past the bytes it was asked for.
 constexpr std::size_t kSlack = 16;
 
@@ -76,8 +88,8 @@ struct DecodeState {
 // One code taken with every bound checked: it copies only what the stream
 // holds and the output has room for, and a match only from inside what is
 // written. Serves the codes near either end of the buffers and any code the
-// strided path leaves.
-DecodeState CarefulCode(const std::uint8_t* stream, std::size_t streamLength, std::uint8_t* dst, std::size_t size, DecodeState st) {
+// strided path leaves; out of line, like CopyMatch, for the loop's registers.
+[[gnu::noinline]] DecodeState CarefulCode(const std::uint8_t* stream, std::size_t streamLength, std::uint8_t* dst, std::size_t size, DecodeState st) {
     std::size_t in = st.in, written = st.written;
     auto literals = [&](std::size_t n) {
         std::size_t can = std::min({n, streamLength - std::min(in, streamLength), size - written});
@@ -139,13 +151,13 @@ DecodeState CarefulCode(const std::uint8_t* stream, std::size_t streamLength, st
 
 }  // namespace
 
-std::optional<std::vector<std::uint8_t>> QfsDecompress(const std::uint8_t* stream, std::size_t& length) {
+std::optional<QfsBytes> QfsDecompress(const std::uint8_t* stream, std::size_t& length) {
     const std::size_t streamLength = length;
     if (stream == nullptr || streamLength < 5) return std::nullopt;
     const std::size_t size = (static_cast<std::size_t>(stream[2]) << 16) | (static_cast<std::size_t>(stream[3]) << 8) | stream[4];
     length = size;
 
-    std::vector<std::uint8_t> out;
+    QfsBytes out;
     try {
         kv::AllocationSeam::Count();
         out.resize(size);
@@ -158,55 +170,82 @@ std::optional<std::vector<std::uint8_t>> QfsDecompress(const std::uint8_t* strea
     std::size_t written = 0;
     std::uint8_t* const dst = out.data();
 
+    // The last stream byte at which a code, its literals and a 4-byte stride
+    // of them lie inside the stream (none past the header in a stream of
+    // fewer than 8 bytes), and for each match form the last output position
+    // with room for its longest match, its literals and a stride's slack
+    // (signed, so that a short output has none).
+    const std::uint8_t* const ipLast = stream + std::max<std::size_t>(streamLength, 8) - 8;
+    const std::ptrdiff_t outLast2 = static_cast<std::ptrdiff_t>(size) - static_cast<std::ptrdiff_t>(3 + 10 + kSlack);
+    const std::ptrdiff_t outLast3 = static_cast<std::ptrdiff_t>(size) - static_cast<std::ptrdiff_t>(3 + 67 + kSlack);
+
     for (;;) {
         // Far from both ends a code is taken whole: its code bytes and
         // literals are read as one stride inside the stream, its copies may
         // write a stride's slack past their end because the output has room
         // for it, and its distance lies inside what is written. Any other
         // code (the end code, one near either end, a match reaching before
-        // the output) is taken carefully.
-        while (in + 8 <= streamLength) {
-            const std::uint8_t* p = stream + in;
-            const std::uint8_t b0 = p[0];
+        // the output) is taken carefully. Each form has its own path, so
+        // that each checks against its own longest match and the short ones
+        // copy in one stride without testing their length. The next code is
+        // found from a pointer, not from an index into the stream: finding
+        // it is the chain every code waits on, and the pointer saves an
+        // addition on it.
+        const std::uint8_t* p = stream + in;
+        while (p <= ipLast) {
+            const std::size_t b0 = p[0];
+            if (b0 < 0x80) {
+                if (static_cast<std::ptrdiff_t>(written) > outLast2) break;
+                const std::size_t lit = b0 & 3;
+                const std::size_t len = ((b0 >> 2) & 7) + 3;
+                const std::size_t dist = ((b0 & 0x60) << 3) + p[1] + 1;
+                if (dist > written + lit) break;
+                std::memcpy(dst + written, p + 2, 4);
+                p += 2 + lit;
+                written += lit;
+                if (len <= dist) [[likely]] Stride16(dst + written, dist);
+                else CopyMatch(dst + written, dist, len);
+                written += len;
+                continue;
+            }
             std::size_t codeLen, lit, len, dist;
-            switch (b0 >> 5) {
-            case 0: case 1: case 2: case 3:
-                codeLen = 2;
-                lit = b0 & 3;
-                len = ((b0 >> 2) & 7) + 3;
-                dist = (static_cast<std::size_t>(b0 & 0x60) << 3) + p[1] + 1;
-                break;
-            case 4: case 5:
-                codeLen = 3;
-                lit = p[1] >> 6;
+            if (b0 < 0xC0) {
+                if (static_cast<std::ptrdiff_t>(written) > outLast3) break;
+                const std::size_t b1 = p[1];
+                lit = b1 >> 6;
                 len = (b0 & 0x3F) + 4;
-                dist = (static_cast<std::size_t>(p[1] & 0x3F) << 8) + p[2] + 1;
-                break;
-            case 6:
-                codeLen = 4;
-                lit = b0 & 3;
-                len = ((static_cast<std::size_t>(b0 >> 2) & 3) << 8) + p[3] + 5;
-                dist = (static_cast<std::size_t>(b0 & 0x10) << 12) + (static_cast<std::size_t>(p[1]) << 8) + p[2] + 1;
-                break;
-            default: {
-                if (b0 >= 0xFC) goto careful;
+                dist = ((b1 & 0x3F) << 8) + p[2] + 1;
+                if (dist > written + lit) break;
+                std::memcpy(dst + written, p + 3, 4);
+                p += 3 + lit;
+                written += lit;
+                if (len <= std::min<std::size_t>(dist, 16)) [[likely]] Stride16(dst + written, dist);
+                else CopyMatch(dst + written, dist, len);
+                written += len;
+                continue;
+            }
+            if (b0 >= 0xE0) {
+                if (b0 >= 0xFC) break;
                 const std::size_t run = ((b0 & 0x1Fu) << 2) + 4;
-                if (streamLength - in <= run + kSlack || size - written < run + kSlack) goto careful;
+                if (static_cast<std::size_t>(stream + streamLength - p) <= run + kSlack || size - written < run + kSlack) break;
                 Copy16(dst + written, p + 1);
                 for (std::size_t k = 16; k < run; k += 16) Copy16(dst + written + k, p + 1 + k);
-                in += 1 + run;
+                p += 1 + run;
                 written += run;
                 continue;
             }
-            }
+            codeLen = 4;
+            lit = b0 & 3;
+            len = (((b0 >> 2) & 3) << 8) + p[3] + 5;
+            dist = ((b0 & 0x10) << 12) + (static_cast<std::size_t>(p[1]) << 8) + p[2] + 1;
             if (size - written < lit + len + kSlack || dist > written + lit) break;
             std::memcpy(dst + written, p + codeLen, 4);
-            in += codeLen + lit;
+            p += codeLen + lit;
             written += lit;
             CopyMatch(dst + written, dist, len);
             written += len;
         }
-    careful:
+        in = static_cast<std::size_t>(p - stream);
         const DecodeState st = CarefulCode(stream, streamLength, dst, size, {in, written, false});
         in = st.in;
         written = st.written;
