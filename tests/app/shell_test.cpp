@@ -113,6 +113,39 @@ TEST_F(Shell, ARequestWhoseClientHasGoneWhileTheBoxShowsIsDropped) {
     EXPECT_EQ(run.frame()->GetChildFrames().size(), 1u);
 }
 
+// A request usually comes while another program is active. Its message is
+// still owned by the main frame and opens over it, as a message box is
+// wherever none of the program's windows is active.
+TEST_F(Shell, AFailedRequestsMessageIsOwnedByTheFrameWhileTheProgramIsInTheBackground) {
+    AppRun run;
+    ASSERT_TRUE(run.started);
+    kv::MessageBoxHandler recorder = kv::SetMessageBoxHandler(nullptr);
+    kv::InstallQtMessageBoxes(false);
+    QApplication::setActiveWindow(nullptr);
+    kvtest::Settle();
+    ASSERT_EQ(QApplication::activeWindow(), nullptr);
+
+    const QString missing = QDir::temp().filePath(QStringLiteral("korvane-shell-%1-away.dat").arg(QCoreApplication::applicationPid()));
+    QFile::remove(missing);
+    QWidget* owner = nullptr;
+    bool shown = false;
+    QTimer poll;
+    poll.setInterval(10);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || shown) return;
+        shown = true;
+        owner = box->parentWidget();
+        box->button(QMessageBox::Ok)->click();
+    });
+    poll.start();
+    EXPECT_EQ(Ask(run, "[open(\"" + missing.toUtf8() + "\")]"), "NAK");
+    poll.stop();
+    kv::SetMessageBoxHandler(std::move(recorder));
+    EXPECT_TRUE(shown);
+    EXPECT_EQ(owner, run.frame());
+}
+
 // While a dialog or message box holds the program, a request is refused and
 // nothing opens beneath it; once the box has gone, the same request opens.
 TEST_F(Shell, ARequestWhileAModalBoxShowsIsRefused) {
