@@ -148,6 +148,30 @@ TEST_F(App, AMaximisedArchiveWindowSharesTheFramesCaptionAndMenuBar) {
     QWidget* corner = run.frame()->GetMenuBarWidget()->cornerWidget(Qt::TopRightCorner);
     ASSERT_TRUE(corner);
     EXPECT_TRUE(corner->isVisible());
+    // Its system menu stands at the left end, with the entries a maximised
+    // window offers; Minimize there minimises it.
+    auto* menuButton = qobject_cast<QToolButton*>(run.frame()->GetMenuBarWidget()->cornerWidget(Qt::TopLeftCorner));
+    ASSERT_TRUE(menuButton);
+    EXPECT_TRUE(menuButton->isVisible());
+    QMenu* system = menuButton->menu();
+    ASSERT_TRUE(system);
+    emit system->aboutToShow();
+    QStringList enabled;
+    QAction* minimize = nullptr;
+    for (QAction* a : system->actions()) {
+        if (!a->isVisible() || a->isSeparator() || !a->isEnabled()) continue;
+        enabled << a->text();
+        if (a->text() == "Mi&nimize") minimize = a;
+    }
+    EXPECT_EQ(enabled, (QStringList{"&Restore", "Mi&nimize", "&Close"}));
+    ASSERT_TRUE(minimize);
+    minimize->trigger();
+    kvtest::Settle();
+    EXPECT_TRUE(child->isMinimized());
+    EXPECT_FALSE(child->widget()->isVisible());
+    child->showMaximized();
+    kvtest::Settle();
+    ASSERT_TRUE(child->isMaximized());
     // An edit marks the document: the frame's caption says so.
     ListOf(child)->GetDocument()->SetModifiedFlag(true);
     kvtest::Settle();

@@ -8,8 +8,11 @@
 #include <QSettings>
 #include <QImage>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QPointer>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -115,6 +118,56 @@ TEST_F(Toolbars, UserToolbarsAreMadeInTheDialogAndComeBackAfterARestart) {
     run.End();
     AppRun again;
     EXPECT_EQ(again.frame()->GetUserToolbars().size(), 1u);
+}
+
+// Enter in one of the dialog's lists presses its default button, Close, and
+// Escape cancels it: either way the dialog goes and nothing else opens.
+// Enter on one of its buttons presses that button.
+TEST_F(Toolbars, EnterAndEscapeCloseTheCustomizeDialog) {
+    struct Case {
+        const char* name;
+        const char* focus;  // the list the key is pressed in
+        Qt::Key key;
+    };
+    const Case cases[] = {
+        {"Enter in the toolbars", "ToolbarList", Qt::Key_Return},
+        {"Enter in the commands", "CommandList", Qt::Key_Enter},
+        {"Escape in the toolbars", "ToolbarList", Qt::Key_Escape},
+    };
+    AppRun run;
+    ASSERT_TRUE(run.started);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QPointer<CToolbarCustomizeDialog> dlg = OpenCustomize(run);
+        ASSERT_TRUE(dlg);
+        dlg->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(dlg));
+        auto* list = dlg->findChild<QListWidget*>(c.focus);
+        ASSERT_TRUE(list);
+        list->setFocus(Qt::TabFocusReason);
+        kvtest::ModalScript script;  // a dialog the key opened would be met here
+        QTest::keyClick(list, c.key, c.key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+        kvtest::Settle();
+        EXPECT_TRUE(script.titles().empty()) << script.titles().front().toStdString();
+        EXPECT_TRUE(dlg.isNull());
+    }
+    // On the New button, Enter presses New, which asks for the new toolbar's name.
+    QPointer<CToolbarCustomizeDialog> dlg = OpenCustomize(run);
+    ASSERT_TRUE(dlg);
+    dlg->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dlg));
+    QPushButton* newButton = nullptr;
+    for (QPushButton* b : dlg->findChildren<QPushButton*>())
+        if (b->text() == "&New...") newButton = b;
+    ASSERT_TRUE(newButton);
+    newButton->setFocus(Qt::TabFocusReason);
+    kvtest::ModalScript script;
+    script.Then([](QDialog&) { return static_cast<int>(QDialog::Rejected); });
+    QTest::keyClick(newButton, Qt::Key_Return);
+    kvtest::Settle();
+    ASSERT_EQ(script.titles().size(), 1u);
+    EXPECT_EQ(script.titles()[0], "Toolbar Name");
+    EXPECT_FALSE(dlg.isNull());
 }
 
 TEST_F(Toolbars, AtMostTenUserToolbars) {

@@ -276,6 +276,29 @@ void CMDIFrameWndEx::UpdateMenuBarControls() {
         m_pChildMenuButton->setAutoRaise(true);
         m_pChildMenuButton->setPopupMode(QToolButton::InstantPopup);
         bar->setCornerWidget(m_pChildMenuButton, Qt::TopLeftCorner);
+        // The window's own system menu cannot stand in here: with its caption
+        // gone, the toolkit hides all its entries. This one has the entries
+        // of a maximised window, Move, Size and Maximize greyed.
+        auto* system = new QMenu(m_pChildMenuButton);
+        system->setObjectName(QStringLiteral("ChildSystemMenu"));
+        auto entry = [&](const QString& text, void (CMDIChildWndEx::*fn)()) {
+            QAction* a = system->addAction(text);
+            a->setEnabled(fn != nullptr);
+            if (fn)
+                connect(a, &QAction::triggered, this, [this, fn] {
+                    if (CMDIChildWndEx* c = MDIGetActive()) (c->*fn)();
+                });
+            return a;
+        };
+        entry(QStringLiteral("&Restore"), &CMDIChildWndEx::OnSysRestore);
+        entry(QStringLiteral("&Move"), nullptr);
+        entry(QStringLiteral("&Size"), nullptr);
+        entry(QStringLiteral("Mi&nimize"), &CMDIChildWndEx::OnSysMinimize);
+        entry(QStringLiteral("Ma&ximize"), nullptr);
+        system->addSeparator();
+        entry(QStringLiteral("&Close"), &CMDIChildWndEx::OnSysClose)
+            ->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton));
+        m_pChildMenuButton->setMenu(system);
         m_pChildButtons = new QWidget(bar);
         m_pChildButtons->setObjectName(QStringLiteral("ChildButtons"));
         auto* row = new QHBoxLayout(m_pChildButtons);
@@ -297,12 +320,7 @@ void CMDIFrameWndEx::UpdateMenuBarControls() {
         bar->setCornerWidget(m_pChildButtons, Qt::TopRightCorner);
     }
     if (!m_pChildButtons) return;
-    if (show) {
-        m_pChildMenuButton->setIcon(child->windowIcon());
-        m_pChildMenuButton->setMenu(child->systemMenu());
-    } else {
-        m_pChildMenuButton->setMenu(nullptr);
-    }
+    if (show) m_pChildMenuButton->setIcon(child->windowIcon());
     m_pChildMenuButton->setVisible(show);
     m_pChildButtons->setVisible(show);
     bar->adjustSize();

@@ -372,7 +372,7 @@ void CMDIFrameWndEx::ShowWindowsDialog() {
     add(QStringLiteral("Casca&de"), [&] { m_pMdiArea->cascadeSubWindows(); });
     add(QStringLiteral("&Tile"), [&] { m_pMdiArea->tileSubWindows(); });
     add(QStringLiteral("&Minimize"), [&] {
-        for (CMDIChildWndEx* c : selected()) c->showMinimized();
+        for (CMDIChildWndEx* c : selected()) c->OnSysMinimize();
     });
     buttons->addStretch();
     auto* layout = new QHBoxLayout(&dlg);

@@ -55,7 +55,12 @@ public:
     int m_nWindow = 0;
 
     // The buttons of a maximised window, shown in the frame's menu bar.
-    void OnSysMinimize() { showMinimized(); }
+    // A maximised window is minimised by way of its normal state: the
+    // toolkit cannot lay out a window without a caption as an icon.
+    void OnSysMinimize() {
+        if (isMaximized()) showNormal();
+        showMinimized();
+    }
     void OnSysRestore() { showNormal(); }
     void OnSysClose() { close(); }
 

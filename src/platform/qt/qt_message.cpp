@@ -7,8 +7,10 @@
 
 #include "platform/message.h"
 #include "platform/qt/dialog.h"
+#include "platform/qt/frames.h"
 #include "platform/qt/std_ids.h"
 #include "platform/qt/strings.h"
+#include "platform/qt/winapp.h"
 
 namespace kv {
 
@@ -42,7 +44,13 @@ std::unique_ptr<QMessageBox> BuildMessageBox(const std::wstring& text, unsigned 
 
 void InstallQtMessageBoxes(bool keepInstalled) {
     MessageBoxHandler box = [](const std::wstring& text, unsigned type) {
-        auto box = BuildMessageBox(text, type, QApplication::activeWindow());
+        // The box is owned by the program's active window; while none is
+        // active (a shell request from another program), by the dialog that
+        // holds the program or else the main frame, over which it opens.
+        QWidget* owner = QApplication::activeWindow();
+        if (!owner) owner = QApplication::activeModalWidget();
+        if (!owner && AfxGetMainWnd() && AfxGetMainWnd()->isVisible()) owner = AfxGetMainWnd();
+        auto box = BuildMessageBox(text, type, owner);
         switch (RunModal(*box)) {
         case QMessageBox::Ok: return IDOK;
         case QMessageBox::Yes: return IDYES;

@@ -82,6 +82,10 @@ CToolbarCustomizeDialog::CToolbarCustomizeDialog(CMDIFrameWndEx* frame) : QDialo
     m_pImage = new QComboBox(this);
     m_pImage->setObjectName(QStringLiteral("ImageCombo"));
     auto* close = new QPushButton(QStringLiteral("Close"), this);
+    // Close is the default button: Enter anywhere but on another button closes
+    // the dialog, as Enter presses the default button of every dialog (without
+    // one, Qt would make the first button, New, the default).
+    close->setDefault(true);
 
     auto* toolbarsBox = new QGroupBox(QStringLiteral("Toolbars"), this);
     auto* tl = new QVBoxLayout(toolbarsBox);

@@ -396,35 +396,46 @@ void CWinAppEx::EnableShellOpen() {
     connect(server, &QLocalServer::newConnection, this, [this, server] {
         while (QLocalSocket* s = server->nextPendingConnection()) {
             s->setProperty("kvTopic", QString());
-            connect(s, &QLocalSocket::disconnected, s, &QObject::deleteLater);
-            connect(s, &QLocalSocket::readyRead, this, [this, socket = QPointer<QLocalSocket>(s)] {
-                // One line the topic, then one line per request; each gets an answer.
-                // A request may show a message box, whose loop can see the client
-                // hang up and delete its socket: the answer then goes to nobody.
-                while (socket && socket->canReadLine()) {
-                    QLocalSocket* s = socket;
-                    QString line = QString::fromUtf8(s->readLine()).trimmed();
-                    if (s->bytesAvailable() > 65536) {
-                        s->abort();
-                        return;
-                    }
-                    if (!s->property("kvHasTopic").toBool()) {
-                        s->setProperty("kvHasTopic", true);
-                        s->setProperty("kvTopic", line);
-                        continue;
-                    }
-                    // A request that comes while a dialog or message box holds the
-                    // program is refused, not run beneath it: the command behind
-                    // the dialog may still be at work on the windows it would change.
-                    bool ok = s->property("kvTopic").toString().compare(QStringLiteral("system"), Qt::CaseInsensitive) == 0 &&
-                              !QApplication::activeModalWidget() && OnDDECommand(line);
-                    if (!socket || socket->state() != QLocalSocket::ConnectedState) return;
-                    socket->write(ok ? "ACK\n" : "NAK\n");
-                    socket->flush();
-                }
+            // A socket goes once it is closed, but never while its requests
+            // are being served: a request may show a message box, whose loop
+            // can see the client hang up, and the socket's own readyRead,
+            // which called the requests, still uses it after they return.
+            connect(s, &QLocalSocket::disconnected, s, [s] {
+                if (!s->property("kvServing").toBool()) s->deleteLater();
+            });
+            connect(s, &QLocalSocket::readyRead, this, [this, s] {
+                s->setProperty("kvServing", true);
+                ServeShellRequests(*s);
+                s->setProperty("kvServing", false);
+                if (s->state() != QLocalSocket::ConnectedState) s->deleteLater();
             });
         }
     });
+}
+
+void CWinAppEx::ServeShellRequests(QLocalSocket& s) {
+    // One line the topic, then one line per request; each gets an answer,
+    // unless the client has hung up by the time it is known.
+    while (s.canReadLine()) {
+        QString line = QString::fromUtf8(s.readLine()).trimmed();
+        if (s.bytesAvailable() > 65536) {
+            s.abort();
+            return;
+        }
+        if (!s.property("kvHasTopic").toBool()) {
+            s.setProperty("kvHasTopic", true);
+            s.setProperty("kvTopic", line);
+            continue;
+        }
+        // A request that comes while a dialog or message box holds the
+        // program is refused, not run beneath it: the command behind the
+        // dialog may still be at work on the windows it would change.
+        bool ok = s.property("kvTopic").toString().compare(QStringLiteral("system"), Qt::CaseInsensitive) == 0 &&
+                  !QApplication::activeModalWidget() && OnDDECommand(line);
+        if (s.state() != QLocalSocket::ConnectedState) return;
+        s.write(ok ? "ACK\n" : "NAK\n");
+        s.flush();
+    }
 }
 
 bool CWinAppEx::OnDDECommand(const QString& command) {

@@ -16,6 +16,7 @@
 #include "platform/qt/cmd_target.h"
 
 class QLocalServer;
+class QLocalSocket;
 class QMenu;
 class QSettings;
 class CDocTemplate;
@@ -147,6 +148,10 @@ protected:
     std::unique_ptr<CContextMenuManager> m_pContextMenuManager;
     QPointer<QLocalServer> m_pShellServer;
     QString m_strShellName;
+
+private:
+    // Answers the complete request lines a shell client has sent.
+    void ServeShellRequests(QLocalSocket& socket);
 };
 
 CWinAppEx* AfxGetApp();
