@@ -396,7 +396,9 @@ TEST(DialogLayout, EveryDialogMatchesItsResourceTable) {
         Inspect(*dlg, [&](QDialog& w) {
             EXPECT_EQ(w.windowTitle().toStdWString(), d.caption);
             const Units u(w.font());
-            if (d.cx) EXPECT_EQ(w.size(), QSize(u.X(d.cx), u.Y(d.cy)));
+            if (d.cx) {
+                EXPECT_EQ(w.size(), QSize(u.X(d.cx), u.Y(d.cy)));
+            }
             const std::vector<QWidget*> controls = ControlsOf(w);
             ASSERT_EQ(controls.size(), d.rows.size());
             for (std::size_t k = 0; k < d.rows.size(); ++k) {
@@ -404,9 +406,15 @@ TEST(DialogLayout, EveryDialogMatchesItsResourceTable) {
                 QWidget* c = controls[k];
                 SCOPED_TRACE("control " + std::to_string(k) + " " + TextOf(c).toStdString());
                 EXPECT_TRUE(IsKind(c, r.kind)) << c->metaObject()->className();
-                if (r.id != kNone) EXPECT_EQ(dlg->GetDlgItem(r.id), c) << "id " << r.id;
-                if (!(r.flags & kAnyText)) EXPECT_EQ(TextOf(c).toStdWString(), r.text);
-                if (auto* b = qobject_cast<QPushButton*>(c)) EXPECT_EQ(b->isDefault(), r.kind == Default);
+                if (r.id != kNone) {
+                    EXPECT_EQ(dlg->GetDlgItem(r.id), c) << "id " << r.id;
+                }
+                if (!(r.flags & kAnyText)) {
+                    EXPECT_EQ(TextOf(c).toStdWString(), r.text);
+                }
+                if (auto* b = qobject_cast<QPushButton*>(c)) {
+                    EXPECT_EQ(b->isDefault(), r.kind == Default);
+                }
                 EXPECT_EQ(c->isHidden(), (r.flags & kHidden) != 0);
                 EXPECT_EQ(c->isEnabled(), (r.flags & kDisabled) == 0);
                 if (r.x == kUnplaced) continue;
