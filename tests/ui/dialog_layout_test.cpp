@@ -422,7 +422,9 @@ TEST(DialogLayout, EveryDialogMatchesItsResourceTable) {
                 EXPECT_EQ(g.topLeft(), QPoint(u.X(r.x), u.Y(r.y)));
                 if (r.flags & kOrigin) continue;
                 EXPECT_EQ(g.width(), u.X(r.cx));
-                if (!(r.flags & kNoHeight)) EXPECT_EQ(g.height(), u.Y(r.cy));
+                if (!(r.flags & kNoHeight)) {
+                    EXPECT_EQ(g.height(), u.Y(r.cy));
+                }
             }
         });
     }
