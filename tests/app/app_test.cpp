@@ -11,6 +11,7 @@
 #include <QLocalSocket>
 #include <QMdiArea>
 #include <QMimeData>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
 #include <QToolBar>
@@ -21,6 +22,7 @@
 
 #include "app_fixture.h"
 #include "archive/dat_doc.h"
+#include "platform/qt/dialog.h"
 #include "platform/qt/doc_template.h"
 #include "platform/qt/strings.h"
 #include "resources/resource.h"
@@ -580,3 +582,48 @@ TEST_F(App, GrabsTheMainWindowWithAnArchive) {
 }
 
 }  // namespace
+
+TEST_F(App, TheWindowsDialogTilesHorizontallyAndVertically) {
+    AppRun run({Archive("vtile1.dat")});
+    ASSERT_TRUE(run.started);
+    ASSERT_TRUE(run.app->OpenDocumentFile(Archive("vtile2.dat").toStdWString()));
+    ASSERT_TRUE(run.app->OpenDocumentFile(Archive("vtile3.dat").toStdWString()));
+    kvtest::Settle();
+    const QSize area = run.frame()->GetMdiArea()->viewport()->size();
+    struct Case {
+        const char* button;
+        bool sideBySide;
+    };
+    for (const Case& c : {Case{"Tile &Vertically", true}, Case{"Tile &Horizontally", false}}) {
+        SCOPED_TRACE(c.button);
+        bool pressed = false;
+        kv::ModalHook old = kv::SetModalHook([&](QDialog& dlg) {
+            for (QPushButton* b : dlg.findChildren<QPushButton*>())
+                if (b->text() == QLatin1String(c.button)) {
+                    b->click();
+                    pressed = true;
+                }
+            return static_cast<int>(QDialog::Accepted);
+        });
+        QAction* windows = run.Entry(run.Menu("&Window"), "&Windows...");
+        ASSERT_TRUE(windows);
+        windows->trigger();
+        kv::SetModalHook(std::move(old));
+        kvtest::Settle();
+        ASSERT_TRUE(pressed);
+        std::vector<QRect> rects;
+        for (CMDIChildWndEx* w : run.frame()->GetChildFrames()) rects.push_back(w->geometry());
+        ASSERT_EQ(rects.size(), 3u);
+        std::sort(rects.begin(), rects.end(), [](const QRect& a, const QRect& b) {
+            return a.left() + a.top() < b.left() + b.top();
+        });
+        for (std::size_t i = 0; i < rects.size(); ++i) {
+            const int k = static_cast<int>(i);
+            if (c.sideBySide) {
+                EXPECT_EQ(rects[i], QRect(k * (area.width() / 3), 0, area.width() / 3, area.height()));
+            } else {
+                EXPECT_EQ(rects[i], QRect(0, k * (area.height() / 3), area.width(), area.height() / 3));
+            }
+        }
+    }
+}

@@ -257,11 +257,14 @@ void CMDIFrameWndEx::showEvent(QShowEvent* event) {
         if (child && !child->isMaximized() && !child->isMinimized()) PlaceChildFrame(child, n);
 }
 
-void CMDIFrameWndEx::TileHorizontally() {
-    // Horizontal tiling as Windows does it: the windows that are not
-    // minimised go into as many columns as the square root of their number
-    // (rounded down), so that up to three lie one above the other, each as
-    // wide as the work area; the last column takes the windows left over.
+void CMDIFrameWndEx::TileHorizontally() { Tile(true); }
+
+void CMDIFrameWndEx::Tile(bool horizontally) {
+    // Tiling as Windows does it: the windows that are not minimised go into
+    // as many columns (horizontally; rows, vertically) as the square root of
+    // their number, rounded down, so that up to three lie one above the other
+    // (or side by side), each as wide (or as high) as the work area; the last
+    // column takes the windows left over.
     std::vector<CMDIChildWndEx*> windows;
     for (CMDIChildWndEx* c : GetChildFrames())
         if (!c->isMinimized()) windows.push_back(c);
@@ -269,7 +272,8 @@ void CMDIFrameWndEx::TileHorizontally() {
     if (total == 0) return;
     const int columns = std::max(1, static_cast<int>(std::sqrt(static_cast<double>(total))));
     int rows = total / columns;
-    const QSize area = m_pMdiArea->viewport()->size();
+    QSize area = m_pMdiArea->viewport()->size();
+    if (!horizontally) area.transpose();
     const int width = area.width() / columns;
     int i = 0, x = 0;
     for (int c = 1; c <= columns && i < total; ++c) {
@@ -279,7 +283,7 @@ void CMDIFrameWndEx::TileHorizontally() {
         for (int r = 1; r <= rows && i < total; ++r, ++i) {
             CMDIChildWndEx* w = windows[static_cast<std::size_t>(i)];
             if (w->isMaximized()) w->showNormal();
-            w->setGeometry(x, y, width, height);
+            w->setGeometry(horizontally ? QRect(x, y, width, height) : QRect(y, x, height, width));
             y += height;
         }
         x += width;
@@ -370,7 +374,8 @@ void CMDIFrameWndEx::ShowWindowsDialog() {
         dlg.accept();
     });
     add(QStringLiteral("Casca&de"), [&] { m_pMdiArea->cascadeSubWindows(); });
-    add(QStringLiteral("&Tile"), [&] { m_pMdiArea->tileSubWindows(); });
+    add(QStringLiteral("Tile &Horizontally"), [&] { Tile(true); });
+    add(QStringLiteral("Tile &Vertically"), [&] { Tile(false); });
     add(QStringLiteral("&Minimize"), [&] {
         for (CMDIChildWndEx* c : selected()) c->OnSysMinimize();
     });

@@ -221,6 +221,8 @@ protected:
     void OnActiveChildChanged();
     void PlaceChildFrame(CMDIChildWndEx* child, int n);
     void TileHorizontally();
+    // Horizontally: the windows one above the other; else side by side.
+    void Tile(bool horizontally);
     // The maximised child's system menu and buttons in the menu bar's corners.
     void UpdateMenuBarControls();
     void ShowMenu(unsigned id);
