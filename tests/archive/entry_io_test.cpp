@@ -33,17 +33,8 @@ void GrowFirstBlock(_s3d_model& m, float x) {
     ASSERT_TRUE(StoreBlock(&m, S3D_BLOCK_VERT, 0, &wb));
 }
 
-struct Loaded {
-    std::unique_ptr<_s3d_model> model;
-    bool compressed = false;
-    std::uint32_t size = 0;
-};
-
-Loaded Load(CDATDoc& doc, std::uint32_t row) {
-    Loaded l;
-    l.model = doc.LoadModel(row, l.compressed, l.size);
-    return l;
-}
+using kvtest::Load;
+using kvtest::Loaded;
 
 std::vector<std::uint8_t> BytesOf(const CDATDoc& doc, int row) {
     const auto bytes = doc.EntryBytes(static_cast<std::uint32_t>(row));

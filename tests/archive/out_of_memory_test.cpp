@@ -43,17 +43,8 @@ std::vector<std::uint8_t> Archive() {
     return b.Build();
 }
 
-struct Loaded {
-    std::unique_ptr<_s3d_model> model;
-    bool compressed = false;
-    std::uint32_t size = 0;
-};
-
-Loaded Load(CDATDoc& doc, std::uint32_t row) {
-    Loaded l;
-    l.model = doc.LoadModel(row, l.compressed, l.size);
-    return l;
-}
+using kvtest::Load;
+using kvtest::Loaded;
 
 void Grow(_s3d_model& m) {
     _s3d_work_block wb;
