@@ -102,16 +102,7 @@ bool CDATDoc::DetachSharedDir() {
     // A DIR whose bytes other entries, the header or the index share gets a
     // place of its own (laid out by the next commit) before its records are
     // rewritten, so that nothing else is written through it.
-    if (!IsShared(dirRow) || HasPending(dirRow)) return true;
-    try {
-        kv::AllocationSeam::Count();
-        auto bytes = EntryBytes(dirRow);
-        m_ppReplaced.at(dirRow) = std::make_unique<std::vector<std::uint8_t>>(bytes.begin(), bytes.end());
-    } catch (const std::exception&) {
-        AfxMessageBox(L"Insufficient memory!!!");
-        return false;
-    }
-    return true;
+    return !IsShared(dirRow) || DetachEntry(dirRow);
 }
 
 bool CDATDoc::RebuildDirectory() {

@@ -237,18 +237,22 @@ bool CDATDoc::DetachIndexOverlaps() {
     // Every store at a new size asks, so an archive without such entries
     // (nearly all of them) answers at once.
     if (!m_bOverIndex) return true;
-    for (std::uint32_t row = 0; row < m_vOverIndex.size(); ++row) {
-        if (!m_vOverIndex[row] || HasPending(row)) continue;
-        try {
-            kv::AllocationSeam::Count();
-            const auto bytes = EntryBytes(row);
-            m_ppReplaced.at(row) = std::make_unique<std::vector<std::uint8_t>>(bytes.begin(), bytes.end());
-        } catch (const std::exception&) {
-            AfxMessageBox(L"Insufficient memory!!!");
-            return false;
-        }
-    }
+    for (std::uint32_t row = 0; row < m_vOverIndex.size(); ++row)
+        if (m_vOverIndex[row] && !DetachEntry(row)) return false;
     m_bOverIndex = false;
+    return true;
+}
+
+bool CDATDoc::DetachEntry(std::uint32_t row) {
+    if (HasPending(row)) return true;
+    try {
+        kv::AllocationSeam::Count();
+        const auto bytes = EntryBytes(row);
+        m_ppReplaced.at(row) = std::make_unique<std::vector<std::uint8_t>>(bytes.begin(), bytes.end());
+    } catch (const std::exception&) {
+        AfxMessageBox(L"Insufficient memory!!!");
+        return false;
+    }
     return true;
 }
 

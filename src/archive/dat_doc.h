@@ -130,6 +130,9 @@ private:
     // Gives a DIR that shares its bytes a pending copy of its own; false
     // after "Insufficient memory!!!".
     bool DetachSharedDir();
+    // Gives the entry a pending copy of its bytes unless it has one already;
+    // false after "Insufficient memory!!!".
+    bool DetachEntry(std::uint32_t row);
 
     std::vector<char> m_vShared;     // per index row, from the last validation
     std::vector<char> m_vOverIndex;  // per index row: its bytes overlap the index
