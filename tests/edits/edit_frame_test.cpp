@@ -157,6 +157,13 @@ const EntryEdit kEntryEdits[] = {
     {"flip", [](CDATDoc& d, int row) { return d.FlipModel(row, 0, true); }},
 };
 
+// Saves the document under `name` and opens what the file then holds.
+std::unique_ptr<CDATDoc> SavedAndOpenedAgain(CDATDoc& doc, const std::string& name) {
+    const std::string path = WriteTempFile(name, {});
+    if (!doc.OnSaveDocument(kv::Utf8ToWide(path))) return nullptr;
+    return OpenArchive(ReadFileBytes(path));
+}
+
 }  // namespace
 
 TEST(EditFrame, AnEntryThatCannotBeLoadedIsLeftAsItIs) {
@@ -217,9 +224,7 @@ TEST(EditFrame, ModelsWithMoreThan65536BlocksOfAKindAreEditedAndStored) {
         EXPECT_EQ(doc->m_nStores, 6u);
 
         // Saved and opened again, the file holds the edited model.
-        const std::string path = WriteTempFile("many-blocks.dat", {});
-        ASSERT_TRUE(doc->OnSaveDocument(kv::Utf8ToWide(path)));
-        doc = OpenArchive(ReadFileBytes(path));
+        doc = SavedAndOpenedAgain(*doc, "many-blocks.dat");
         ASSERT_TRUE(doc);
         auto model = Load(*doc, 0);
         ASSERT_TRUE(model);
@@ -247,9 +252,7 @@ TEST(EditFrame, AModelOfThousandsOfEmptyRecordsIsEditedAndSaved) {
         MessageRecorder rec;
         ASSERT_TRUE(doc->ScaleModel(0, 0, false, 1, 1, false, 2.0));
         EXPECT_TRUE(rec.boxes().empty());
-        const std::string path = WriteTempFile("empty-records.dat", {});
-        ASSERT_TRUE(doc->OnSaveDocument(kv::Utf8ToWide(path)));
-        doc = OpenArchive(ReadFileBytes(path));
+        doc = SavedAndOpenedAgain(*doc, "empty-records.dat");
         ASSERT_TRUE(doc);
         auto model = Load(*doc, 0);
         ASSERT_TRUE(model);
