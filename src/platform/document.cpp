@@ -1,6 +1,7 @@
 #include "platform/document.h"
 
 #include <algorithm>
+#include <cstring>
 #include <exception>
 #include <filesystem>
 #include <new>
@@ -9,6 +10,7 @@
 #include "platform/exceptions.h"
 #include "platform/file.h"
 #include "platform/message.h"
+#include "platform/text.h"
 
 namespace {
 CDocument::SaveAsPrompt& Prompt() {
@@ -96,38 +98,67 @@ bool CDocument::OnOpenDocument(const std::wstring& path) {
         kv::ReportSerializeFailure(std::current_exception(), true);
         return false;
     }
+    m_strDiskPath = path;
+    m_diskIdentity = file.GetIdentity();
     SetModifiedFlag(false);
     return true;
 }
 
+namespace {
+
+// What a failed save tells the user: the step that failed, the system's
+// reason when there is one, and what became of the file on disk.
+std::wstring SaveFailureText(const kv::CSafeSaveFile& file, const std::wstring& path) {
+    using Failure = kv::CSafeSaveFile::Failure;
+    std::wstring reason;
+    if (file.GetErrorCode() != 0) reason = L" (" + kv::Utf8ToWide(std::strerror(file.GetErrorCode())) + L")";
+    std::wstring what;
+    switch (file.GetFailure()) {
+    case Failure::CannotCreate: what = L"Cannot create a file beside " + path + reason + L"."; break;
+    case Failure::CannotOpen: what = L"Cannot open " + path + L" for writing" + reason + L"."; break;
+    case Failure::NoRoom: what = L"There is not enough room on the disk for " + path + reason + L"."; break;
+    case Failure::Flush: what = L"The new contents of " + path + L" could not be flushed to the disk" + reason + L"."; break;
+    case Failure::Replace: what = L"The new file could not take the place of " + path + reason + L"."; break;
+    default: what = L"An error occurred while writing " + path + reason + L"."; break;
+    }
+    if (file.TargetTouched())
+        return L"Failed to save document.\n\n" + what +
+               L" The file on disk may be incomplete: save the document under another name with Save As to keep "
+               L"your work.";
+    return L"Failed to save document.\n\n" + what + L" The file on disk was not changed.";
+}
+
+}  // namespace
+
 bool CDocument::OnSaveDocument(const std::wstring& path) {
     kv::CSafeSaveFile file;
-    if (!file.Open(path)) {
-        if (file.AccessDenied())
-            AfxMessageBox(L"Access to " + path + L" was denied.", MB_OK | MB_ICONEXCLAMATION);
-        else
-            AfxMessageBox(L"Failed to save document.\n\nCannot create a file beside " + path + L".",
-                          MB_OK | MB_ICONEXCLAMATION);
+    bool written = file.Open(path);
+    if (!written && file.AccessDenied()) {
+        AfxMessageBox(L"Access to " + path + L" was denied.", MB_OK | MB_ICONEXCLAMATION);
         return false;
     }
-    try {
-        CArchive ar(file);
-        Serialize(ar);
-    } catch (const CFileException&) {
-        AfxMessageBox(L"Failed to save document.\n\nAn error occurred while writing " + path +
-                          L". The file on disk was not changed.",
-                      MB_OK | MB_ICONEXCLAMATION);
-        return false;
-    } catch (...) {
-        kv::ReportSerializeFailure(std::current_exception(), false);
+    if (written) {
+        try {
+            CArchive ar(file);
+            Serialize(ar);
+        } catch (const CFileException&) {
+            written = false;
+        } catch (...) {
+            kv::ReportSerializeFailure(std::current_exception(), false);
+            written = false;
+            if (!file.TargetTouched()) return false;
+        }
+        written = written && file.Commit();
+    }
+    if (!written) {
+        // A file this document began to rewrite is its own now: a later save
+        // over it does not ask whether someone else changed it.
+        if (file.TargetTouched() && path == m_strDiskPath) m_diskIdentity = kv::IdentityOf(path);
+        AfxMessageBox(SaveFailureText(file, path), MB_OK | MB_ICONEXCLAMATION);
         return false;
     }
-    if (!file.Commit()) {
-        AfxMessageBox(L"Failed to save document.\n\nAn error occurred while writing " + path +
-                          L". The file on disk was not changed.",
-                      MB_OK | MB_ICONEXCLAMATION);
-        return false;
-    }
+    m_strDiskPath = path;
+    m_diskIdentity = file.GetIdentity();
     SetModifiedFlag(false);
     return true;
 }
@@ -158,6 +189,16 @@ bool CDocument::DoSave(const std::wstring& path) {
         if (!Prompt()) return false;
         target = Prompt()(*this);
         if (target.empty()) return false;
+    }
+    // Another program has renamed a file over this one, or rewritten it,
+    // since this document read or wrote it: its bytes were never seen here.
+    if (target == m_strPathName && target == m_strDiskPath && m_diskIdentity.valid) {
+        const kv::FileIdentity now = kv::IdentityOf(target);
+        if (now.valid && now != m_diskIdentity &&
+            AfxMessageBox(target + L"\n\nThis file has been changed by another program since it was opened or last "
+                                   L"saved here.\n\nDo you want to replace it with this document?",
+                          MB_YESNO | MB_ICONEXCLAMATION) != IDYES)
+            return false;
     }
     if (!OnSaveDocument(target)) return false;
     if (target != m_strPathName) SetPathName(target);

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/file.h"
+
 class CArchive;
 class CDocument;
 
@@ -59,7 +61,9 @@ public:
     // when its file is read-only, not the user's to write, or gone.
     virtual bool DoFileSave();
     // Saves to `path`; an empty path asks the user for one (Save As). A new
-    // path becomes the document's and goes to the recent-file list.
+    // path becomes the document's and goes to the recent-file list. Saving to
+    // the document's own file after another program has replaced or rewritten
+    // it asks first.
     virtual bool DoSave(const std::wstring& path);
 
     // Asks the user for a path to save to (the application installs it); an
@@ -73,5 +77,9 @@ private:
     std::wstring m_strTitle;
     std::wstring m_strPathName;
     bool m_bModified = false;
+    // The file this document last read or wrote, as it was then: a save to
+    // that path checks that it still is.
+    std::wstring m_strDiskPath;
+    kv::FileIdentity m_diskIdentity;
     std::vector<CView*> m_views;
 };

@@ -1,9 +1,15 @@
 // Save and Save As through the real frame on files the user may not write,
 // and archives opened through a symbolic link.
 
+#include <fcntl.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include <QDir>
 #include <QFileInfo>
@@ -12,6 +18,7 @@
 
 #include "app_fixture.h"
 #include "platform/document.h"
+#include "platform/message.h"
 #include "platform/qt/std_ids.h"
 #include "platform/text.h"
 
@@ -130,3 +137,158 @@ TEST_F(FileCommands, AnArchiveOpenedThroughALinkKeepsTheLinksName) {
 }
 
 }  // namespace
+
+namespace {
+
+// Writes `bytes` to `path` as another program would replace a file: a new
+// file renamed over the old one.
+void ReplaceByRename(const QString& path, const std::vector<std::uint8_t>& bytes) {
+    const std::string tmp = path.toStdString() + ".other-program";
+    std::FILE* f = std::fopen(tmp.c_str(), "wb");
+    ASSERT_TRUE(f);
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+    fs::rename(tmp, path.toStdString());
+}
+
+// Rewrites `path` where it is, as an editor that writes in place does.
+void RewriteInPlace(const QString& path, const std::vector<std::uint8_t>& bytes) {
+    std::FILE* f = std::fopen(path.toStdString().c_str(), "r+b");
+    ASSERT_TRUE(f);
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+}
+
+}  // namespace
+
+// A named pipe (or a socket, or a device) is refused at once, from File Open
+// with another archive open: opening it must not wait for a writer that
+// never comes. The archive already open stays as it was.
+TEST_F(FileCommands, ANamedPipeIsRefusedAtOnce) {
+    const QString archive = Archive("beside-the-pipe.dat");
+    const QString pipe = QFileInfo(archive).dir().filePath(QStringLiteral("a-pipe.dat"));
+    QFile::remove(pipe);
+    ASSERT_EQ(::mkfifo(pipe.toLocal8Bit().constData(), 0644), 0);
+    AppRun run({archive});
+    ASSERT_TRUE(run.started);
+    CDocument* doc = run.frame()->MDIGetActive()->GetActiveDocument();
+    doc->SetModifiedFlag(true);
+
+    // Should the open wait on the pipe, a writer comes after two seconds to
+    // set it free, and the test knows.
+    std::atomic<bool> returned{false}, hung{false};
+    std::thread watchdog([&] {
+        for (int k = 0; k < 200 && !returned; ++k) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (returned) return;
+        hung = true;
+        const int fd = ::open(pipe.toLocal8Bit().constData(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0) ::close(fd);
+    });
+    CDocument* opened = run.app->OpenDocumentFile(pipe.toStdWString());
+    returned = true;
+    watchdog.join();
+
+    EXPECT_FALSE(hung) << "opening the pipe waited for a writer";
+    EXPECT_EQ(opened, nullptr);
+    EXPECT_EQ(run.messages.texts(), std::vector<std::wstring>{L"Cannot open " + pipe.toStdWString() + L"."});
+    ASSERT_EQ(run.frame()->GetChildFrames().size(), 1u);
+    EXPECT_TRUE(doc->IsModified());
+    QFile::remove(pipe);
+}
+
+// One file reached by a second name (a hard link, a folder mounted at a
+// second place) is one document: opening it by the other name activates the
+// window already open, so two windows can never save over each other's edits.
+TEST_F(FileCommands, OneFileByTwoNamesIsOpenOnce) {
+    const QString path = Archive("two-names.dat");
+    const QDir folder = QFileInfo(path).dir();
+    const QString hardLink = folder.filePath(QStringLiteral("two-names-link.dat"));
+    QFile::remove(hardLink);
+    fs::create_hard_link(path.toStdString(), hardLink.toStdString());
+    AppRun run({path});
+    ASSERT_TRUE(run.started);
+    CDocument* doc = run.frame()->MDIGetActive()->GetActiveDocument();
+
+    EXPECT_EQ(run.app->OpenDocumentFile(hardLink.toStdWString()), doc);
+    EXPECT_EQ(run.frame()->GetChildFrames().size(), 1u);
+
+    if (::geteuid() == 0) {
+        const QString mounted = folder.filePath(QStringLiteral("two-names-mount"));
+        QDir().mkpath(mounted);
+        if (::mount(folder.absolutePath().toLocal8Bit().constData(), mounted.toLocal8Bit().constData(), nullptr,
+                    MS_BIND, nullptr) == 0) {
+            const QString again = QDir(mounted).filePath(QStringLiteral("two-names.dat"));
+            EXPECT_EQ(run.app->OpenDocumentFile(again.toStdWString()), doc);
+            EXPECT_EQ(run.frame()->GetChildFrames().size(), 1u);
+            ::umount2(mounted.toLocal8Bit().constData(), MNT_DETACH);
+        }
+        QDir().rmdir(mounted);
+    }
+    EXPECT_TRUE(run.messages.texts().empty());
+    QFile::remove(hardLink);
+}
+
+// Save over a file that another program has replaced or rewritten since it
+// was opened or last saved asks first, naming the file. No leaves the file
+// on disk and the document, still modified, as they are; Yes saves. A save
+// of the program's own last save asks nothing, and Save As to another name
+// is not concerned.
+TEST_F(FileCommands, SaveAsksBeforeReplacingAFileAnotherProgramChanged) {
+    const QString path = Archive("changed-elsewhere.dat");
+    const auto original = Bytes(path);
+    AppRun run({path});
+    ASSERT_TRUE(run.started);
+    CDocument* doc = run.frame()->MDIGetActive()->GetActiveDocument();
+    const std::wstring question = path.toStdWString() +
+                                  L"\n\nThis file has been changed by another program since it was opened or last "
+                                  L"saved here.\n\nDo you want to replace it with this document?";
+    std::vector<std::uint8_t> theirs = original;
+    theirs[20] ^= 0xFF;  // a header byte the program does not read
+
+    struct Case {
+        const char* name;
+        void (*change)(const QString&, const std::vector<std::uint8_t>&);
+    };
+    for (const Case& c : {Case{"renamed over it", ReplaceByRename}, Case{"rewritten in place", RewriteInPlace}}) {
+        SCOPED_TRACE(c.name);
+        // The coarse clock of file times moves on before the other program writes.
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        c.change(path, theirs);
+        doc->SetModifiedFlag(true);
+        run.messages.Clear();
+        run.messages.Answer(IDNO);
+        EXPECT_TRUE(run.frame()->SendCommand(ID_FILE_SAVE));
+        ASSERT_EQ(run.messages.boxes().size(), 1u);
+        EXPECT_EQ(run.messages.boxes()[0].text, question);
+        EXPECT_EQ(run.messages.boxes()[0].type & MB_TYPEMASK, unsigned{MB_YESNO});
+        EXPECT_EQ(Bytes(path), theirs);
+        EXPECT_TRUE(doc->IsModified());
+
+        run.messages.Clear();
+        run.messages.Answer(IDYES);
+        EXPECT_TRUE(run.frame()->SendCommand(ID_FILE_SAVE));
+        EXPECT_EQ(run.messages.texts(), std::vector<std::wstring>{question});
+        EXPECT_FALSE(doc->IsModified());
+        EXPECT_EQ(Bytes(path), original);
+
+        // The program's own save is what it remembers now.
+        doc->SetModifiedFlag(true);
+        run.messages.Clear();
+        EXPECT_TRUE(run.frame()->SendCommand(ID_FILE_SAVE));
+        EXPECT_TRUE(run.messages.texts().empty());
+        EXPECT_FALSE(doc->IsModified());
+    }
+
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ReplaceByRename(path, theirs);
+    const QString copy = QFileInfo(path).dir().filePath(QStringLiteral("changed-elsewhere-copy.dat"));
+    QFile::remove(copy);
+    kvtest::FilePromptScript prompts;
+    prompts.Answer(copy);
+    doc->SetModifiedFlag(true);
+    run.messages.Clear();
+    EXPECT_TRUE(run.frame()->SendCommand(ID_FILE_SAVE_AS));
+    EXPECT_TRUE(run.messages.texts().empty());
+    EXPECT_EQ(Bytes(copy), original);
+    EXPECT_EQ(Bytes(path), theirs);
+}

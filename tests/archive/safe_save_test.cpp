@@ -1,12 +1,16 @@
 // Saving an edited archive. Whatever goes wrong while the new file is
 // written (the disk refuses a write, fills up part-way, cannot flush or
-// rename, the folder is read-only), the archive on disk stays byte for byte
-// as it was, nothing is left beside it, the user is told, and the document
-// keeps its edits so that a later save can succeed. A save that succeeds has
-// every byte on disk before the new file takes the archive's name.
+// rename), the archive on disk stays byte for byte as it was, nothing is left
+// beside it, the user is told, and the document keeps its edits so that a
+// later save can succeed. A save that succeeds has every byte on disk before
+// the new file takes the archive's name. Where a new file cannot take its
+// place (other names, a folder the user may not write, an owner the new file
+// could not keep, a rename the system refuses) the archive is written in
+// place, and a failure there says that the file may be incomplete.
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -26,6 +30,7 @@
 #include "support/archive_fixture.h"
 #include "support/dbpf_builder.h"
 #include "support/message_recorder.h"
+#include "support/open_files.h"
 #include "support/ordinary_user.h"
 #include "support/s3d_builder.h"
 
@@ -174,18 +179,21 @@ TEST_F(SafeSave, AFailingStepLeavesTheArchiveOnDiskAsItWas) {
         kv::FileOp op;
         const wchar_t* reason;
     };
+    // Each message names the step that failed.
     const std::vector<Case> cases = {
-        {"temporary file not created", kv::FileOp::CreateTemp, L"Cannot create a file beside"},
-        {"write error", kv::FileOp::Write, L"The file on disk was not changed."},
-        {"flush fails", kv::FileOp::Flush, L"The file on disk was not changed."},
-        {"rename fails", kv::FileOp::Rename, L"The file on disk was not changed."},
+        {"write error", kv::FileOp::Write, L"An error occurred while writing"},
+        {"flush fails", kv::FileOp::Flush, L"could not be flushed to the disk"},
+        {"rename fails", kv::FileOp::Rename, L"The new file could not take the place of"},
+        {"neither a new file nor the file itself can be opened", kv::FileOp::OpenInPlace, L"for writing"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         WriteOriginal();
         auto doc = OpenAndEdit();
         ASSERT_TRUE(doc);
-        kv::SetFileFaultHook([&](kv::FileOp op) { return op == c.op; });
+        kv::SetFileFaultHook([&](kv::FileOp op) {
+            return op == c.op || (c.op == kv::FileOp::OpenInPlace && op == kv::FileOp::CreateTemp);
+        });
         kvtest::MessageRecorder rec;
         EXPECT_FALSE(doc->OnSaveDocument(Path()));
         kv::SetFileFaultHook(nullptr);
@@ -203,8 +211,7 @@ TEST_F(SafeSave, ADiskThatFillsUpPartWayLeavesTheArchiveAsItWas) {
     std::vector<std::uintmax_t> tempSizes;
     kv::SetFileFaultHook([&](kv::FileOp op) {
         if (op == kv::FileOp::Write)
-            for (const auto& e : fs::directory_iterator(dir))
-                if (e.path().filename() != "test.dat") tempSizes.push_back(fs::file_size(e.path()));
+            for (std::uint64_t size : kvtest::UnnamedFileSizesIn(dir)) tempSizes.push_back(size);
         return false;
     });
     kvtest::MessageRecorder rec;
@@ -218,45 +225,6 @@ TEST_F(SafeSave, ADiskThatFillsUpPartWayLeavesTheArchiveAsItWas) {
     ASSERT_GE(tempSizes.size(), 2u);
     EXPECT_EQ(tempSizes.back(), partWay);
     ExpectUntouched(rec, L"The file on disk was not changed.");
-    ExpectASecondSaveSucceeds(*doc);
-}
-
-// A folder the user may read but not write: the new file cannot be created
-// beside the archive. The superuser writes anywhere, so then the save runs
-// in a child process that has given up its rights.
-TEST_F(SafeSave, AReadOnlyFolderLeavesTheArchiveAsItWas) {
-    auto doc = OpenAndEdit();
-    ASSERT_TRUE(doc);
-    if (::geteuid() != 0) {
-        fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
-        kvtest::MessageRecorder rec;
-        EXPECT_FALSE(doc->OnSaveDocument(Path()));
-        fs::permissions(dir, fs::perms::owner_all);
-        ExpectUntouched(rec, L"Cannot create a file beside");
-    } else {
-        // Readable and searchable by everyone, writable by its owner only; the
-        // archive itself is the user's, so only the folder stands in the way.
-        fs::permissions(dir, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                                 fs::perms::others_read | fs::perms::others_exec);
-        ASSERT_EQ(::chown(path.c_str(), kvtest::kNobody, kvtest::kNobody), 0);
-        const pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            if (::setgid(kvtest::kNobody) != 0 || ::setuid(kvtest::kNobody) != 0) ::_exit(77);
-            kvtest::MessageRecorder rec;
-            const bool saved = doc->OnSaveDocument(Path());
-            const bool told = rec.texts().size() == 1 && rec.texts()[0].rfind(L"Failed to save document.", 0) == 0 &&
-                              rec.texts()[0].find(L"Cannot create a file beside") != std::wstring::npos;
-            ::_exit(!saved && told ? 0 : 1);
-        }
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
-        ASSERT_TRUE(WIFEXITED(status));
-        if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "cannot give up the superuser's rights here";
-        EXPECT_EQ(WEXITSTATUS(status), 0) << "the save in the child did not fail with its message";
-        EXPECT_EQ(OnDisk(), original);
-        EXPECT_EQ(Listing(), (std::set<std::string>{"test.dat"}));
-    }
     ExpectASecondSaveSucceeds(*doc);
 }
 
@@ -345,6 +313,7 @@ TEST_F(SafeSave, ASuccessfulSaveIsCompleteOnDiskBeforeTheRename) {
     kv::SetFileFaultHook([&](kv::FileOp op) {
         ops.push_back(op);
         if (op == kv::FileOp::Rename) {
+            // By now the new file has a name beside the archive.
             for (const auto& e : fs::directory_iterator(dir))
                 if (e.path().filename() != "test.dat") tempAtRename = kvtest::ReadFileBytes(e.path().string());
             targetAtRename = OnDisk();
@@ -400,4 +369,191 @@ TEST_F(SafeSave, AnArchiveWithTheLongestNameSaves) {
     EXPECT_TRUE(rec.texts().empty());
     EXPECT_EQ(OnDisk(), kvtest::ImageOf(*doc));
     EXPECT_EQ(Listing(), (std::set<std::string>{name}));
+}
+
+namespace {
+
+struct FileState {
+    ino_t inode = 0;
+    nlink_t links = 0;
+    uid_t owner = 0;
+    gid_t group = 0;
+    mode_t mode = 0;
+};
+FileState StateOf(const fs::path& p) {
+    struct stat st {};
+    if (::stat(p.c_str(), &st) != 0) return {};
+    return {st.st_ino, st.st_nlink, st.st_uid, st.st_gid, static_cast<mode_t>(st.st_mode & 07777)};
+}
+
+}  // namespace
+
+// Where a new file could not stand in the archive's place, the archive is
+// written in place as an ordinary user saves it: it keeps its inode, its
+// other names, owner, group and mode, the folder holds nothing new, the
+// document is saved and the edits are on disk. Each case is set up as the
+// superuser and saved by an ordinary user (as "nobody" in a child process).
+TEST_F(SafeSave, WhereANewFileCannotTakeTheArchivesPlaceItIsWrittenInPlace) {
+    if (::geteuid() != 0) GTEST_SKIP() << "setting up another user's files needs the superuser";
+    const unsigned nobody = kvtest::kNobody;
+    struct Case {
+        const char* name;
+        mode_t folderMode;
+        unsigned folderOwner;
+        unsigned fileOwner, fileGroup;
+        mode_t fileMode;
+        bool secondName;  // a hard link beside the archive
+    };
+    const std::vector<Case> cases = {
+        // The class library's save writes in place when it cannot make its
+        // file beside the target.
+        {"a folder the user may not write", 0755, 0, nobody, nobody, 0644, false},
+        // Desktop editors write in place to keep every name of a file on the
+        // same contents ...
+        {"an archive with a second name", 0777, 0, nobody, nobody, 0644, true},
+        // ... and to keep a file's owner where a new file could not take it:
+        // in a sticky folder the rename itself would be refused.
+        {"another user's archive in a sticky folder", 01777, 0, 0, 0, 0666, false},
+        {"another user's group-writable archive", 0777, 0, 0, nobody, 0664, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::permissions(dir, fs::perms::all);
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        WriteOriginal();
+        auto doc = OpenAndEdit();
+        ASSERT_TRUE(doc);
+        const fs::path second = dir / "second name.dat";
+        if (c.secondName) fs::create_hard_link(path, second);
+        ASSERT_EQ(::chown(path.c_str(), c.fileOwner, c.fileGroup), 0);
+        ASSERT_EQ(::chmod(path.c_str(), c.fileMode), 0);
+        ASSERT_EQ(::chown(dir.c_str(), c.folderOwner, c.folderOwner), 0);
+        ASSERT_EQ(::chmod(dir.c_str(), c.folderMode), 0);
+        const FileState before = StateOf(path);
+        const std::set<std::string> listing = Listing();
+
+        const kvtest::AsUser r = kvtest::RunAsOrdinaryUser([&] {
+            kvtest::MessageRecorder rec;
+            return doc->OnSaveDocument(Path()) && rec.texts().empty() && !doc->IsModified();
+        });
+        if (r == kvtest::AsUser::CannotDropRights) GTEST_SKIP() << "cannot give up the superuser's rights here";
+        EXPECT_EQ(r, kvtest::AsUser::Passed) << "the save failed or said something";
+
+        const FileState after = StateOf(path);
+        EXPECT_EQ(after.inode, before.inode);
+        EXPECT_EQ(after.links, before.links);
+        EXPECT_EQ(after.owner, before.owner);
+        EXPECT_EQ(after.group, before.group);
+        EXPECT_EQ(after.mode, before.mode);
+        EXPECT_EQ(Listing(), listing);
+        EXPECT_NE(OnDisk(), original);
+        if (c.secondName) {
+            EXPECT_EQ(kvtest::ReadFileBytes(second.string()), OnDisk());
+        }
+        ExpectEditsOnDisk();
+        ::chmod(dir.c_str(), 0700);
+    }
+}
+
+// The file system refuses the rename of the new file over the archive (here
+// because the archive's name is a mount point): the new archive, whole, is
+// copied over the old one in place, and the file under that name has it.
+TEST_F(SafeSave, ARefusedRenameIsFollowedByAnInPlaceCopy) {
+    if (::geteuid() != 0) GTEST_SKIP() << "mounting needs the superuser";
+    const fs::path source = dir / "mounted source.dat";
+    fs::copy_file(path, source);
+    if (::mount(source.c_str(), path.c_str(), nullptr, MS_BIND, nullptr) != 0) GTEST_SKIP() << "cannot bind-mount here";
+    struct Unmount {
+        fs::path p;
+        ~Unmount() { ::umount2(p.c_str(), MNT_DETACH); }
+    } unmount{path};
+    auto doc = OpenAndEdit();
+    ASSERT_TRUE(doc);
+    kvtest::MessageRecorder rec;
+    ASSERT_TRUE(doc->OnSaveDocument(Path()));
+    EXPECT_TRUE(rec.texts().empty());
+    EXPECT_EQ(OnDisk(), kvtest::ImageOf(*doc));
+    EXPECT_EQ(kvtest::ReadFileBytes(source.string()), kvtest::ImageOf(*doc));
+    EXPECT_EQ(Listing(), (std::set<std::string>{"mounted source.dat", "test.dat"}));
+    ExpectEditsOnDisk();
+}
+
+// An in-place write that the disk stops part-way: the user is told that the
+// file on disk may be incomplete, the document keeps its edits, and a Save As
+// to another name keeps the work.
+TEST_F(SafeSave, AnInPlaceWriteThatFailsPartWaySaysTheFileMayBeIncomplete) {
+    auto doc = OpenAndEdit();
+    ASSERT_TRUE(doc);
+    fs::create_hard_link(path, dir / "second.dat");  // written in place
+    kvtest::MessageRecorder rec;
+    {
+        FileSizeLimit full(original.size() / 2);
+        ASSERT_TRUE(full.ok());
+        EXPECT_FALSE(doc->OnSaveDocument(Path()));
+    }
+    const std::vector<std::wstring> texts = rec.texts();
+    ASSERT_EQ(texts.size(), 1u);
+    EXPECT_EQ(texts[0].rfind(L"Failed to save document.", 0), 0u);
+    EXPECT_NE(texts[0].find(L"An error occurred while writing " + Path()), std::wstring::npos) << kv::WideToUtf8(texts[0]);
+    EXPECT_NE(texts[0].find(L"The file on disk may be incomplete"), std::wstring::npos) << kv::WideToUtf8(texts[0]);
+    EXPECT_TRUE(doc->IsModified());
+    const fs::path elsewhere = dir / "kept.dat";
+    rec.Clear();
+    ASSERT_TRUE(doc->OnSaveDocument(kv::WideFromPath(elsewhere)));
+    EXPECT_TRUE(rec.texts().empty());
+    EXPECT_EQ(kvtest::ReadFileBytes(elsewhere.string()), kvtest::ImageOf(*doc));
+}
+
+// A full disk stops an in-place write before it touches the archive: the room
+// the new bytes need is asked for first, so the archive is as it was.
+TEST_F(SafeSave, AnInPlaceWriteWithoutRoomOnTheDiskLeavesTheArchiveAsItWas) {
+    if (::geteuid() != 0) GTEST_SKIP() << "mounting a small disk needs the superuser";
+    const fs::path disk = dir / "disk";
+    fs::create_directories(disk);
+    if (::mount("korvane-test", disk.c_str(), "tmpfs", 0, "size=256k") != 0) GTEST_SKIP() << "cannot mount here";
+    struct Unmount {
+        fs::path p;
+        ~Unmount() { ::umount2(p.c_str(), MNT_DETACH); }
+    } unmount{disk};
+    // An archive that fills most of the disk, edited to grow by more than
+    // the room that is left.
+    kvtest::DbpfBuilder b;
+    b.Add(kTypeS3D, 7, 0x1000, kvtest::MakeRealisticS3D("Plain", 300));
+    b.Add(0x6534284A, 1, 2, Bytes(150 * 1024, 0x5A));
+    const Bytes small = b.Build();
+    path = disk / "full.dat";
+    {
+        std::FILE* f = std::fopen(path.c_str(), "wb");
+        ASSERT_TRUE(f);
+        std::fwrite(small.data(), 1, small.size(), f);
+        std::fclose(f);
+    }
+    fs::create_hard_link(path, disk / "second.dat");  // written in place
+    auto doc = std::make_unique<CDATDoc>();
+    {
+        kvtest::MessageRecorder quiet;
+        ASSERT_TRUE(doc->OnOpenDocument(Path()));
+    }
+    bool compressed = false;
+    std::uint32_t size = 0;
+    auto model = doc->LoadModel(0, compressed, size);
+    ASSERT_TRUE(model);
+    auto& vertices = model->vert.blocks[0].vertices;
+    while (vertices.size() < 8000) vertices.push_back(vertices.front());
+    model->vert.blocks[0].vertexCount = static_cast<std::uint16_t>(vertices.size());
+    ASSERT_TRUE(doc->StoreModel(0, std::move(model), compressed, size));
+    doc->SetModifiedFlag(true);
+    ASSERT_TRUE(doc->CommitReplacedEntries());
+    ASSERT_GT(kvtest::ImageOf(*doc).size(), std::size_t{256} << 10);
+
+    kvtest::MessageRecorder rec;
+    EXPECT_FALSE(doc->OnSaveDocument(Path()));
+    const std::vector<std::wstring> texts = rec.texts();
+    ASSERT_EQ(texts.size(), 1u);
+    EXPECT_NE(texts[0].find(L"There is not enough room on the disk for " + Path()), std::wstring::npos)
+        << kv::WideToUtf8(texts[0]);
+    EXPECT_NE(texts[0].find(L"The file on disk was not changed."), std::wstring::npos) << kv::WideToUtf8(texts[0]);
+    EXPECT_EQ(kvtest::ReadFileBytes(path.string()), small);
+    EXPECT_TRUE(doc->IsModified());
 }

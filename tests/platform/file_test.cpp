@@ -15,6 +15,8 @@
 #include "platform/text.h"
 #include "support/dbpf_builder.h"
 #include "support/message_recorder.h"
+#include "support/open_files.h"
+#include "support/ordinary_user.h"
 
 namespace fs = std::filesystem;
 
@@ -126,9 +128,11 @@ TEST_F(FileTest, SaveWritesATemporaryFileBesideTheTargetAndRenamesItLast) {
     doc.chunks = {{'n', 'e', 'w'}, {' ', 'c', 'o', 'n', 't', 'e', 'n', 't'}};
     std::vector<std::set<std::string>> listings;
     std::vector<std::vector<std::uint8_t>> targetDuringWrite;
+    std::vector<std::vector<std::uint64_t>> unnamedDuringWrite;
     doc.afterWrite = [&] {
         listings.push_back(Listing());
         targetDuringWrite.push_back(kvtest::ReadFileBytes(kv::WideToUtf8(target)));
+        unnamedDuringWrite.push_back(kvtest::UnnamedFileSizesIn(dir));
     };
     std::vector<kv::FileOp> ops;
     kv::SetFileFaultHook([&](kv::FileOp op) {
@@ -144,13 +148,16 @@ TEST_F(FileTest, SaveWritesATemporaryFileBesideTheTargetAndRenamesItLast) {
     EXPECT_EQ(kvtest::ReadFileBytes(kv::WideToUtf8(target)),
               (std::vector<std::uint8_t>{'n', 'e', 'w', ' ', 'c', 'o', 'n', 't', 'e', 'n', 't'}));
     // While writing, the old file stood untouched and the new bytes went to a
-    // second file in the same folder.
+    // second file in the same folder, one without a name there: a save that
+    // is killed part-way leaves nothing behind.
     ASSERT_EQ(listings.size(), 2u);
     for (std::size_t k = 0; k < 2; ++k) {
         EXPECT_EQ(targetDuringWrite[k], kOld);
-        EXPECT_EQ(listings[k].size(), 2u);
-        EXPECT_EQ(listings[k].count("archive.dat"), 1u);
+        EXPECT_EQ(listings[k], (std::set<std::string>{"archive.dat"}));
     }
+    EXPECT_EQ(unnamedDuringWrite[0], std::vector<std::uint64_t>{3});
+    EXPECT_EQ(unnamedDuringWrite[1], std::vector<std::uint64_t>{11});
+    EXPECT_TRUE(kvtest::UnnamedFileSizesIn(dir).empty());
     EXPECT_EQ(Listing(), (std::set<std::string>{"archive.dat"}));
     // The rename is the last step, after every write and the flush.
     ASSERT_GE(ops.size(), 4u);
@@ -183,19 +190,23 @@ TEST_F(FileTest, SavingThroughALinkReplacesTheFileItNamesAndKeepsTheLink) {
 
 // Whatever step fails, the file on disk is the one that was there before,
 // byte for byte, nothing is left beside it, and the document stays modified.
+// (A file that exists and cannot get a new file beside it is written in
+// place: see the tests of that below.)
 TEST_F(FileTest, AFailedSaveLeavesTheTargetAsItWas) {
     struct Case {
         const char* name;
         kv::FileOp op;
         int failAt;  // fail the n-th time the operation is asked for (1-based)
+        bool newFileOnly;
     };
     const std::vector<Case> cases = {
-        {"create", kv::FileOp::CreateTemp, 1}, {"first write", kv::FileOp::Write, 1},
-        {"later write", kv::FileOp::Write, 3}, {"flush", kv::FileOp::Flush, 1},
-        {"rename", kv::FileOp::Rename, 1},
+        {"create", kv::FileOp::CreateTemp, 1, true}, {"first write", kv::FileOp::Write, 1, false},
+        {"later write", kv::FileOp::Write, 3, false}, {"flush", kv::FileOp::Flush, 1, false},
+        {"rename", kv::FileOp::Rename, 1, false},
     };
     for (bool exists : {true, false}) {
         for (const Case& c : cases) {
+            if (exists && c.newFileOnly) continue;
             SCOPED_TRACE(std::string(c.name) + (exists ? " over an existing file" : " to a new file"));
             fs::remove(dir / "target.dat");
             std::wstring target = exists ? Write("target.dat", kOld) : kv::WideFromPath(dir / "target.dat");

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 
 #include "platform/document.h"
+#include "platform/file.h"
 #include "platform/qt/frames.h"
 #include "platform/qt/strings.h"
 #include "platform/qt/view.h"
@@ -28,6 +29,13 @@ QString FullPath(const std::wstring& path) {
 QString SameFile(const std::wstring& path) {
     QString canonical = QFileInfo(QString::fromStdWString(path)).canonicalFilePath();
     return canonical.isEmpty() ? FullPath(path) : canonical;
+}
+
+// Whether two paths name one file: the same text once links are resolved, or
+// the same file under another name (a hard link, a folder mounted twice).
+bool IsSameFile(const std::wstring& a, const std::wstring& b) {
+    if (SameFile(a) == SameFile(b)) return true;
+    return kv::IdentityOf(a).SameFile(kv::IdentityOf(b));
 }
 
 // The frames whose views show `doc`, in the order of the document's views.
@@ -104,10 +112,9 @@ bool CDocTemplate::HasDocument(const CDocument* doc) const {
 }
 
 CDocument* CDocTemplate::OpenDocumentFile(const std::wstring& path, bool addToMru) {
-    const QString file = SameFile(path);
     for (CDocTemplate* t : AllTemplates()) {
         for (CDocument* d : t->GetDocuments()) {
-            if (!d->GetPathName().empty() && SameFile(d->GetPathName()) == file) {
+            if (!d->GetPathName().empty() && IsSameFile(d->GetPathName(), path)) {
                 auto frames = FramesOf(d);
                 if (!frames.empty() && AfxGetMainWnd()) AfxGetMainWnd()->MDIActivate(frames.front());
                 return d;
