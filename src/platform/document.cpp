@@ -9,6 +9,7 @@
 #include "platform/exceptions.h"
 #include "platform/file.h"
 #include "platform/message.h"
+#include "platform/wait_cursor.h"
 
 namespace {
 CDocument::SaveAsPrompt& Prompt() {
@@ -89,6 +90,7 @@ bool CDocument::OnOpenDocument(const std::wstring& path) {
         AfxMessageBox(L"Cannot open " + path + L".", MB_OK | MB_ICONEXCLAMATION);
         return false;
     }
+    CWaitCursor wait;
     try {
         CArchive ar(file);
         Serialize(ar);
@@ -110,6 +112,7 @@ bool CDocument::OnSaveDocument(const std::wstring& path) {
                           MB_OK | MB_ICONEXCLAMATION);
         return false;
     }
+    CWaitCursor wait;
     try {
         CArchive ar(file);
         Serialize(ar);

@@ -5,6 +5,7 @@
 #include "archive/dat_doc.h"
 #include "platform/qt/doc_template.h"
 #include "platform/qt/frames.h"
+#include "platform/wait_cursor.h"
 
 CDocTemplate* g_pReportTemplate = nullptr;
 
@@ -30,6 +31,7 @@ void CS3DReportView::OnInitialUpdate() {
 
 CS3DReportView* OpenReportWindow(CDATDoc& doc, const std::wstring& text) {
     if (!g_pReportTemplate) return nullptr;
+    CWaitCursor wait;
     CMDIChildWndEx* frame = g_pReportTemplate->CreateNewFrame(&doc, nullptr);
     if (!frame) return nullptr;
     // The text goes to the new window's own view. Looking for the document's
