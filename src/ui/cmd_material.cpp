@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "archive/dat_doc.h"
 #include "platform/message.h"
@@ -116,7 +117,7 @@ void CDATView::OnEditSetTransparency() {
     SetRptOutcome(rpt, bAnyChanged, bNoAction != 0,
                   L"The operations requested were not carried-out for some of the selected S3D files!",
                   L"The operations requested were not carried-out for any of the selected S3D files!");
-    ShowResultAndReport(rpt, *doc, report);
+    ShowResultAndReport(rpt, *doc, std::move(report));
 }
 
 void CDATView::OnEditReplaceTexture() {
@@ -164,5 +165,5 @@ void CDATView::OnEditReplaceTexture() {
     SetRptOutcome(rpt, bAnyChanged, bUnchanged != 0,
                   L"The operations requested were not carried-out for some of the selected S3D files/textures!",
                   L"The operations requested were not carried-out for any of the selected S3D files/textures!");
-    ShowResultAndReport(rpt, *doc, report);
+    ShowResultAndReport(rpt, *doc, std::move(report));
 }
