@@ -11,6 +11,7 @@
 #include "platform/file.h"
 #include "platform/message.h"
 #include "platform/text.h"
+#include "platform/wait_cursor.h"
 
 namespace {
 CDocument::SaveAsPrompt& Prompt() {
@@ -91,6 +92,7 @@ bool CDocument::OnOpenDocument(const std::wstring& path) {
         AfxMessageBox(L"Cannot open " + path + L".", MB_OK | MB_ICONEXCLAMATION);
         return false;
     }
+    CWaitCursor wait;
     try {
         CArchive ar(file);
         Serialize(ar);
@@ -138,6 +140,7 @@ bool CDocument::OnSaveDocument(const std::wstring& path) {
         return false;
     }
     if (written) {
+        CWaitCursor wait;
         try {
             CArchive ar(file);
             Serialize(ar);

@@ -2,11 +2,13 @@
 // Flip/Mirror and Re-Orient. Each asks for its parameters (Measure shows its
 // result instead), runs its edit over the selected models and, except
 // Measure, commits the archive and marks the document modified once all
-// models are done.
+// models are done. The wait cursor shows from the moment the parameters are
+// accepted to the end of the commit (for Measure, while it measures).
 
 #include "archive/dat_doc.h"
 #include "edits/edit_frame.h"
 #include "platform/message.h"
+#include "platform/wait_cursor.h"
 #include "resources/resource.h"
 #include "ui/command_driver.h"
 #include "ui/dat_view.h"
@@ -56,7 +58,10 @@ void CDATView::OnEditMeasureModel() {
     if (nModel < 0) return;
 
     _model_dimensions dims;
-    if (!doc->MeasureModel(nModel, &dims)) return;
+    {
+        CWaitCursor wait;
+        if (!doc->MeasureModel(nModel, &dims)) return;
+    }
 
     CMeasureDlg dlg;
     dlg.m_dWidth = dims.dWidth;
@@ -75,6 +80,7 @@ void CDATView::OnEditMeasureModel() {
 void CDATView::OnEditScaleModels() {
     CScalePercDlg dlg(this);
     if (dlg.DoModal() != IDOK) return;
+    CWaitCursor wait;
     CDATDoc* doc = GetDocument();
     if (!doc) return;
     const double dFactor = dlg.m_dFactor;
@@ -92,6 +98,7 @@ void CDATView::OnEditScaleModels() {
 void CDATView::OnEditMoveModels() {
     CMoveOffsetDlg dlg;
     if (dlg.DoModal() != IDOK) return;
+    CWaitCursor wait;
     CDATDoc* doc = GetDocument();
     if (!doc) return;
     const float fX = dlg.m_fOffsetX, fY = dlg.m_fOffsetY, fZ = dlg.m_fOffsetZ;
@@ -103,6 +110,7 @@ void CDATView::OnEditMoveModels() {
 void CDATView::OnEditRotateModels() {
     CRotationDlg dlg;
     if (dlg.DoModal() != IDOK) return;
+    CWaitCursor wait;
     CDATDoc* doc = GetDocument();
     if (!doc) return;
     kv::RunSingleViewEdits(*this, kv::kMarkRotate, kRotateNotSingleView,
@@ -112,6 +120,7 @@ void CDATView::OnEditRotateModels() {
 void CDATView::OnEditFlipModels() {
     CFlipModelDlg dlg;
     if (dlg.DoModal() != IDOK) return;
+    CWaitCursor wait;
     CDATDoc* doc = GetDocument();
     if (!doc) return;
     kv::RunSingleViewEdits(*this, kv::kMarkFlip, kFlipNotSingleView, [&](int nRow) {
@@ -122,6 +131,7 @@ void CDATView::OnEditFlipModels() {
 void CDATView::OnEditReorient() {
     CReorientDlg dlg;
     if (dlg.DoModal() != IDOK) return;
+    CWaitCursor wait;
     CDATDoc* doc = GetDocument();
     if (!doc) return;
     bool anyRenumbered = false;

@@ -1,11 +1,16 @@
 // Merge Model(s), Set Transparency and Replace Texture: the commands that
 // work on the materials and content of the selected models rather than on
-// their geometry.
+// their geometry. The wait cursor shows from the moment the parameters are
+// accepted to the end of the commit; the result dialog that follows is not
+// part of the wait, and filling a report window is a wait of its own.
 
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "archive/dat_doc.h"
 #include "platform/message.h"
+#include "platform/wait_cursor.h"
 #include "resources/resource.h"
 #include "ui/command_driver.h"
 #include "ui/dat_view.h"
@@ -35,6 +40,7 @@ void CDATView::OnEditMergeModels() {
 
     CMergeDlg dlg(bOnly1ZR, this);
     if (dlg.DoModal() != IDOK || !dlg.m_pSrcDoc) return;
+    CWaitCursor wait;
 
     const bool merged = kv::ForEachSelectedModel(*this, [&](int m) {
         if (!doc->MergeModel(m, dlg.m_pSrcDoc, dlg.m_nSrcModel)) return false;
@@ -55,6 +61,7 @@ void CDATView::OnEditMergeModels() {
 void CDATView::OnEditSetTransparency() {
     CTransparencyDlg dlg(this);
     if (dlg.DoModal() != IDOK) return;
+    std::optional<CWaitCursor> wait(std::in_place);
     CDATDoc* doc = GetDocument();
     if (!doc) return;
 
@@ -104,17 +111,19 @@ void CDATView::OnEditSetTransparency() {
     }
     if (!doc->CommitReplacedEntries()) return;
     if (bAnyChanged) doc->SetModifiedFlag(true);
+    wait.reset();
 
     CRptDlg rpt;
     SetRptOutcome(rpt, bAnyChanged, bNoAction != 0,
                   L"The operations requested were not carried-out for some of the selected S3D files!",
                   L"The operations requested were not carried-out for any of the selected S3D files!");
-    ShowResultAndReport(rpt, *doc, report);
+    ShowResultAndReport(rpt, *doc, std::move(report));
 }
 
 void CDATView::OnEditReplaceTexture() {
     CRTextureDialog dlg(this);
     if (dlg.DoModal() != IDOK) return;
+    std::optional<CWaitCursor> wait(std::in_place);
     CDATDoc* doc = GetDocument();
     if (!doc) return;
 
@@ -149,11 +158,12 @@ void CDATView::OnEditReplaceTexture() {
     }
     if (!doc->CommitReplacedEntries()) return;
     if (bAnyChanged) doc->SetModifiedFlag(true);
+    wait.reset();
 
     CRptDlg rpt;
     rpt.m_strTitle = L"Texture Replace Operation";
     SetRptOutcome(rpt, bAnyChanged, bUnchanged != 0,
                   L"The operations requested were not carried-out for some of the selected S3D files/textures!",
                   L"The operations requested were not carried-out for any of the selected S3D files/textures!");
-    ShowResultAndReport(rpt, *doc, report);
+    ShowResultAndReport(rpt, *doc, std::move(report));
 }

@@ -26,5 +26,6 @@ public:
 
 // Opens a new report window on `doc` through g_pReportTemplate, showing
 // `text`; its view, or null when no window could be made (nothing is shown
-// then, and no message: the command has already committed).
-CS3DReportView* OpenReportWindow(CDATDoc& doc, const std::wstring& text);
+// then, and no message: the command has already committed). The text is
+// taken over: once the window holds it, this copy is gone.
+CS3DReportView* OpenReportWindow(CDATDoc& doc, std::wstring text);

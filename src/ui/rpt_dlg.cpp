@@ -1,5 +1,7 @@
 #include "ui/rpt_dlg.h"
 
+#include <utility>
+
 #include <QApplication>
 #include <QLabel>
 #include <QStyle>
@@ -102,8 +104,8 @@ std::wstring ReportHeading(const std::wstring& heading, const CDATDoc& doc) {
     return line + L"\r\n" + std::wstring(line.size(), L'-') + L"\r\n";
 }
 
-int ShowResultAndReport(CRptDlg& dlg, CDATDoc& doc, const std::wstring& report) {
+int ShowResultAndReport(CRptDlg& dlg, CDATDoc& doc, std::wstring report) {
     int result = dlg.DoModal();
-    if (result == IDOK && dlg.m_bDisplayReport) OpenReportWindow(doc, report);
+    if (result == IDOK && dlg.m_bDisplayReport) OpenReportWindow(doc, std::move(report));
     return result;
 }

@@ -46,5 +46,6 @@ void SetRptOutcome(CRptDlg& dlg, bool bChanged, bool bUnchanged, const std::wstr
 std::wstring ReportHeading(const std::wstring& heading, const CDATDoc& doc);
 
 // Runs the filled dialog modally; when it closes with OK and the box ticked,
-// opens a report window on `doc` showing `report`. Returns the dialog's result.
-int ShowResultAndReport(CRptDlg& dlg, CDATDoc& doc, const std::wstring& report);
+// opens a report window on `doc` showing `report`, which it takes over.
+// Returns the dialog's result.
+int ShowResultAndReport(CRptDlg& dlg, CDATDoc& doc, std::wstring report);

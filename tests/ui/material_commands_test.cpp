@@ -95,74 +95,12 @@ std::vector<std::uint8_t> BuildArchive(const std::vector<Model>& models) {
     return b.Build();
 }
 
-// The application's two document templates over a main frame, as start-up
-// leaves them, without the rest of start-up.
-class Workspace {
+// The workspace of the program, opening archives of the models given.
+class Workspace : public kvtest::Workspace {
 public:
-    Workspace() {
-        kv::RegisterKorvaneResources();
-        app = std::make_unique<CWinAppEx>();
-        auto archives = std::make_unique<CMultiDocTemplate>(
-            IDR_DATFILETYPE, [] { return std::make_unique<CDATDoc>(); }, [] { return new CMDIChildWndEx(); },
-            [](QWidget* parent) { return new CDATView(parent); });
-        m_pArchives = archives.get();
-        app->AddDocTemplate(std::move(archives));
-        auto reports = std::make_unique<CMultiDocTemplate>(
-            IDR_REPORTTYPE, [] { return std::make_unique<CDATDoc>(); }, [] { return new CMDIChildWndEx(); },
-            [](QWidget* parent) { return new CS3DReportView(parent); });
-        g_pReportTemplate = reports.get();
-        app->AddDocTemplate(std::move(reports));
-        auto frame = std::make_unique<CMDIFrameWndEx>();
-        frame->resize(1000, 760);
-        app->SetMainWnd(std::move(frame));
-        app->m_pMainWnd->show();
-        kvtest::Settle();
-    }
-    ~Workspace() {
-        app->CloseAllDocuments();
-        kvtest::Settle();
-        g_pReportTemplate = nullptr;
-        app.reset();
-        kvtest::Settle();
-    }
-    Workspace(const Workspace&) = delete;
-    Workspace& operator=(const Workspace&) = delete;
-
     CDATDoc* Open(const std::string& name, const std::vector<Model>& models) {
-        std::string path = kvtest::WriteTempFile(name, BuildArchive(models));
-        auto* doc = dynamic_cast<CDATDoc*>(m_pArchives->OpenDocumentFile(QString::fromStdString(path).toStdWString(), false));
-        EXPECT_TRUE(doc) << name;
-        kvtest::Settle();
-        return doc;
+        return kvtest::Workspace::Open(name, BuildArchive(models));
     }
-    static CDATView* ListOf(CDATDoc* doc) {
-        for (CView* v : doc->GetViews())
-            if (auto* list = dynamic_cast<CDATView*>(v)) return list;
-        return nullptr;
-    }
-    static std::vector<std::wstring> ReportTexts(CDATDoc* doc) {
-        std::vector<std::wstring> out;
-        for (CView* v : doc->GetViews())
-            if (auto* r = dynamic_cast<CS3DReportView*>(v)) out.push_back(r->GetWindowText());
-        return out;
-    }
-    static void Select(CDATDoc* doc, const std::vector<int>& models) {
-        CDATView* list = ListOf(doc);
-        list->ClearSelectedItems();
-        for (int m : models) list->SetItemSelected(list->GetListModel().RowOf(m), true);
-    }
-    static void Run(CDATDoc* doc, unsigned id) { ListOf(doc)->OnCmdMsg(id, nullptr); }
-    static bool Enabled(CDATDoc* doc, unsigned id) {
-        CCmdUI ui(id);
-        ListOf(doc)->OnCmdMsg(id, &ui);
-        return ui.m_bEnabled;
-    }
-
-    kvtest::MessageRecorder messages;
-    std::unique_ptr<CWinAppEx> app;
-
-private:
-    CDocTemplate* m_pArchives = nullptr;
 };
 
 template <typename D>

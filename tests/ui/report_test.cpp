@@ -11,7 +11,9 @@
 #include <QClipboard>
 #include <QFontInfo>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -236,6 +238,49 @@ TEST(ReportWindow, IsAReadOnlyFixedPitchWindowOnTheSameDocument) {
     EXPECT_EQ(view->GetWindowText(), text);
     EXPECT_EQ(second->GetWindowText(), L"Another\r\n");
     EXPECT_EQ(r.ReportViews().size(), 2u);
+}
+
+// What a report window shows is what a plain text view shows of the text
+// with each "\r\n" as one line end: the view itself is the reference. The
+// window text gives the line ends back.
+TEST(ReportWindow, ShowsItsTextAsATextViewDoes) {
+    ReportApp r;
+    ASSERT_TRUE(r.doc);
+    const std::wstring texts[] = {
+        L"",
+        L"one line without an end",
+        L"Heading\r\n-------\r\nfirst\r\n\r\nafter an empty line\r\n",
+        L"a lone \r carriage return, a lone \n line feed, \r\r\n and \r\n\n",
+        L"beyond the first plane: \U0001F600 and \u00E9\r\n",
+        L"\r\n\r\n",
+    };
+    for (const std::wstring& text : texts) {
+        CS3DReportView* view = OpenReportWindow(*r.doc, text);
+        ASSERT_TRUE(view);
+        QPlainTextEdit reference;
+        reference.setPlainText(QString::fromStdWString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+        EXPECT_EQ(view->toPlainText(), reference.toPlainText());
+        EXPECT_EQ(view->document()->blockCount(), reference.document()->blockCount());
+        if (text.find(L"lone") == std::wstring::npos) {
+            EXPECT_EQ(view->GetWindowText(), text);
+        }
+    }
+}
+
+// The vertical scroll bar shows only when the text does not fit, as before
+// the text went in.
+TEST(ReportWindow, ScrollsOnlyATextThatDoesNotFit) {
+    ReportApp r;
+    ASSERT_TRUE(r.doc);
+    std::wstring longText;
+    for (int i = 0; i < 500; ++i) longText += L"line " + std::to_wstring(i) + L"\r\n";
+    CS3DReportView* shortView = OpenReportWindow(*r.doc, L"two\r\nlines\r\n");
+    CS3DReportView* longView = OpenReportWindow(*r.doc, longText);
+    ASSERT_TRUE(shortView && longView);
+    kvtest::Settle();
+    EXPECT_FALSE(shortView->verticalScrollBar()->isVisible());
+    EXPECT_TRUE(longView->verticalScrollBar()->isVisible());
+    EXPECT_EQ(shortView->verticalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
 }
 
 TEST(ReportWindow, NoTemplateOrNoFrameShowsNothing) {

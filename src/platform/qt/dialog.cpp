@@ -19,6 +19,7 @@
 
 #include "platform/message.h"
 #include "platform/qt/dialog_internal.h"
+#include "platform/qt/qt_message.h"
 #include "platform/qt/std_ids.h"
 
 using kv::dlg::Focusable;
@@ -104,6 +105,7 @@ namespace kv {
 ModalHook SetModalHook(ModalHook hook) { return std::exchange(Hook(), std::move(hook)); }
 
 int RunModal(QDialog& dialog) {
+    const ArrowDuringWait arrow;
     if (Hook()) {
         // A hook that leaves the dialog open must not leave it on screen.
         ModalHook hook = Hook();

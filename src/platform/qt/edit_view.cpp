@@ -1,5 +1,7 @@
 #include "platform/qt/edit_view.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QClipboard>
 
@@ -26,14 +28,53 @@ CEditView::CEditView(QWidget* parent) : QPlainTextEdit(parent) {
                [this](CCmdUI* ui) { ui->Enable(!isReadOnly() && document()->isUndoAvailable()); });
 }
 
-void CEditView::SetWindowText(const std::wstring& text) {
+namespace {
+
+// The text as the edit keeps it: every "\r\n" becomes "\n", in one pass over
+// the text (a lone "\r" stays, as the edit shows it).
+QString EditText(const std::wstring& text) {
     QString t = QString::fromStdWString(text);
-    t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    setPlainText(t);
+    QChar* out = t.data();
+    const QChar* in = out;
+    const QChar* const end = in + t.size();
+    for (; in != end; ++in) {
+        if (*in == u'\r' && in + 1 != end && in[1] == u'\n') continue;
+        *out++ = *in;
+    }
+    t.truncate(out - t.constData());
+    return t;
+}
+
+}  // namespace
+
+void CEditView::SetWindowText(const std::wstring& text) { Fill(EditText(text)); }
+
+void CEditView::SetWindowText(std::wstring&& text) {
+    const QString t = EditText(text);
+    std::wstring().swap(text);
+    Fill(t);
+}
+
+void CEditView::Fill(const QString& text) {
+    // A vertical scroll bar that appears because the text does not fit makes
+    // the edit narrower, and an edit that changes width lays every line out
+    // again and keeps a layout for each one: for a long text that costs as
+    // much time again and several times the text's memory. With the bar
+    // shown while the text goes in, the width stays as it is; afterwards the
+    // bar goes again if the text fits after all.
+    const Qt::ScrollBarPolicy policy = verticalScrollBarPolicy();
+    if (policy == Qt::ScrollBarAsNeeded) setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setPlainText(text);
+    setVerticalScrollBarPolicy(policy);
 }
 
 std::wstring CEditView::GetWindowText() const {
-    QString t = toPlainText();
-    t.replace(u'\n', QStringLiteral("\r\n"));
-    return t.toStdWString();
+    const std::wstring plain = toPlainText().toStdWString();
+    std::wstring out;
+    out.reserve(plain.size() + static_cast<std::size_t>(std::count(plain.begin(), plain.end(), L'\n')));
+    for (wchar_t c : plain) {
+        if (c == L'\n') out += L'\r';
+        out += c;
+    }
+    return out;
 }

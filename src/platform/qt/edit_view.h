@@ -1,6 +1,7 @@
 #pragma once
 // A view that is a multi-line text edit, with the framework's Copy and Select
-// All (and, when it can be edited, Cut, Paste and Undo).
+// All (and, when it can be edited, Cut, Paste and Undo). Its window text has
+// the framework's "\r\n" line ends; the edit keeps plain "\n".
 
 #include <string>
 
@@ -16,5 +17,11 @@ public:
     void OnUpdate(CView*, std::intptr_t, std::intptr_t) override { viewport()->update(); }
 
     void SetWindowText(const std::wstring& text);
+    // The same, releasing `text`'s memory before the view fills, so that a
+    // long text is not held twice while the edit takes its own copy.
+    void SetWindowText(std::wstring&& text);
     std::wstring GetWindowText() const;
+
+private:
+    void Fill(const QString& text);
 };

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include <QApplication>
+#include <QCursor>
 #include <QPushButton>
 
 #include "platform/message.h"
@@ -40,6 +41,27 @@ std::unique_ptr<QMessageBox> BuildMessageBox(const std::wstring& text, unsigned 
                                              body, QtButtonsFor(type), parent);
     box->setTextFormat(Qt::PlainText);
     return box;
+}
+
+WaitCursorHandler QtWaitCursorHandler() {
+    return [](bool begin) {
+        if (!qGuiApp) return;
+        if (begin)
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        else
+            QApplication::restoreOverrideCursor();
+    };
+}
+
+ArrowDuringWait::ArrowDuringWait() {
+    const QCursor* current = qGuiApp ? QApplication::overrideCursor() : nullptr;
+    if (!current || current->shape() != Qt::WaitCursor) return;
+    QApplication::setOverrideCursor(Qt::ArrowCursor);
+    m_bPushed = true;
+}
+
+ArrowDuringWait::~ArrowDuringWait() {
+    if (m_bPushed) QApplication::restoreOverrideCursor();
 }
 
 void InstallQtMessageBoxes(bool keepInstalled) {

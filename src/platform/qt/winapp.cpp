@@ -184,6 +184,7 @@ QMenu* CContextMenuManager::ShowPopupMenu(unsigned resourceId, QPoint screenPos,
 
 CWinAppEx::CWinAppEx(bool resourceSmartUpdate) : m_bResourceSmartUpdate(resourceSmartUpdate) {
     g_pApp = this;
+    m_oldWaitCursor = kv::SetWaitCursorHandler(kv::QtWaitCursorHandler());
     m_pszAppName = kv::LoadStringW(AFX_IDS_APP_TITLE);
     MapCommand(ID_APP_EXIT, [this] {
         if (m_pMainWnd) m_pMainWnd->close();
@@ -198,6 +199,7 @@ CWinAppEx::~CWinAppEx() {
     DestroyMainWnd();
     m_templates.clear();
     if (g_pApp == this) g_pApp = nullptr;
+    kv::SetWaitCursorHandler(std::move(m_oldWaitCursor));
 }
 
 bool CWinAppEx::InitInstance() {

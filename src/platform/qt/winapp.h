@@ -14,6 +14,7 @@
 #include <QStringList>
 
 #include "platform/qt/cmd_target.h"
+#include "platform/wait_cursor.h"
 
 class QLocalServer;
 class QLocalSocket;
@@ -150,6 +151,8 @@ protected:
     QString m_strShellName;
 
 private:
+    // The wait-cursor handler this object replaced while it lives.
+    kv::WaitCursorHandler m_oldWaitCursor;
     // Answers the complete request lines a shell client has sent.
     void ServeShellRequests(QLocalSocket& socket);
 };

@@ -3,7 +3,15 @@
 #include <QApplication>
 #include <QSettings>
 
+#include <gtest/gtest.h>
+
+#include "archive/dat_doc.h"
+#include "platform/qt/doc_template.h"
+#include "platform/qt/frames.h"
+#include "resources/resource.h"
 #include "support/s3d_builder.h"
+#include "ui/dat_view.h"
+#include "ui/report_view.h"
 
 namespace kvtest {
 
@@ -12,7 +20,12 @@ std::vector<std::uint8_t> BuildArchive(const std::vector<ModelSpec>& models) {
     bool anyCompressed = false;
     for (const ModelSpec& m : models) {
         auto add = [&](std::uint32_t instance) {
-            std::vector<std::uint8_t> bytes = MakeRealisticS3D(m.texture);
+            S3DBuilder model = RealisticS3D(m.texture);
+            if (m.opaque) {
+                model.mats[0].flags = 0x2B;
+                model.mats[0].settings = {0x04, 0x03, 0x01, 0x00};
+            }
+            std::vector<std::uint8_t> bytes = model.Build();
             if (m.compressed) {
                 bytes = CompressEntry(bytes);
                 anyCompressed = true;
@@ -68,6 +81,69 @@ FilePromptScript::FilePromptScript() {
 }
 
 FilePromptScript::~FilePromptScript() { kv::SetFilePromptHook(std::move(m_old)); }
+
+Workspace::Workspace() {
+    kv::RegisterKorvaneResources();
+    app = std::make_unique<CWinAppEx>();
+    auto archives = std::make_unique<CMultiDocTemplate>(
+        IDR_DATFILETYPE, [] { return std::make_unique<CDATDoc>(); }, [] { return new CMDIChildWndEx(); },
+        [](QWidget* parent) { return new CDATView(parent); });
+    m_pArchives = archives.get();
+    app->AddDocTemplate(std::move(archives));
+    auto reports = std::make_unique<CMultiDocTemplate>(
+        IDR_REPORTTYPE, [] { return std::make_unique<CDATDoc>(); }, [] { return new CMDIChildWndEx(); },
+        [](QWidget* parent) { return new CS3DReportView(parent); });
+    g_pReportTemplate = reports.get();
+    app->AddDocTemplate(std::move(reports));
+    auto frame = std::make_unique<CMDIFrameWndEx>();
+    frame->resize(1000, 760);
+    app->SetMainWnd(std::move(frame));
+    app->m_pMainWnd->show();
+    Settle();
+}
+
+Workspace::~Workspace() {
+    app->CloseAllDocuments();
+    Settle();
+    g_pReportTemplate = nullptr;
+    app.reset();
+    Settle();
+}
+
+CDATDoc* Workspace::Open(const std::string& name, const std::vector<std::uint8_t>& bytes) {
+    std::string path = WriteTempFile(name, bytes);
+    auto* doc = dynamic_cast<CDATDoc*>(m_pArchives->OpenDocumentFile(QString::fromStdString(path).toStdWString(), false));
+    EXPECT_TRUE(doc) << name;
+    Settle();
+    return doc;
+}
+
+CDATView* Workspace::ListOf(CDATDoc* doc) {
+    for (CView* v : doc->GetViews())
+        if (auto* list = dynamic_cast<CDATView*>(v)) return list;
+    return nullptr;
+}
+
+std::vector<std::wstring> Workspace::ReportTexts(CDATDoc* doc) {
+    std::vector<std::wstring> out;
+    for (CView* v : doc->GetViews())
+        if (auto* r = dynamic_cast<CS3DReportView*>(v)) out.push_back(r->GetWindowText());
+    return out;
+}
+
+void Workspace::Select(CDATDoc* doc, const std::vector<int>& models) {
+    CDATView* list = ListOf(doc);
+    list->ClearSelectedItems();
+    for (int m : models) list->SetItemSelected(list->GetListModel().RowOf(m), true);
+}
+
+void Workspace::Run(CDATDoc* doc, unsigned id) { ListOf(doc)->OnCmdMsg(id, nullptr); }
+
+bool Workspace::Enabled(CDATDoc* doc, unsigned id) {
+    CCmdUI ui(id);
+    ListOf(doc)->OnCmdMsg(id, &ui);
+    return ui.m_bEnabled;
+}
 
 void ClearKorvaneSettings() {
     QSettings s(QStringLiteral("Tarnwick"), QStringLiteral("Korvane"));

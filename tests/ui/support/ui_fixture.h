@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,11 @@
 #include "platform/qt/dialog.h"
 #include "platform/qt/winapp.h"
 #include "support/dbpf_builder.h"
+#include "support/message_recorder.h"
+
+class CDATDoc;
+class CDATView;
+class CDocTemplate;
 
 namespace kvtest {
 
@@ -25,6 +31,7 @@ struct ModelSpec {
     bool twenty = false;
     std::string texture = "Model";     // first texture name
     bool compressed = false;
+    bool opaque = false;  // its material in the nontransparent pattern the transparency edit changes
 };
 
 // An archive of the models given, in this order (each twenty-view set as its
@@ -69,6 +76,34 @@ private:
     std::deque<std::wstring> m_answers;
     std::vector<kv::FilePrompt> m_prompts;
     kv::FilePromptHook m_old;
+};
+
+// The application's two document templates (archives in their list, and
+// reports) over a shown main frame, as start-up leaves them, without the rest
+// of start-up. Message boxes go to `messages`.
+class Workspace {
+public:
+    Workspace();
+    ~Workspace();
+    Workspace(const Workspace&) = delete;
+    Workspace& operator=(const Workspace&) = delete;
+
+    // Opens `bytes`, written to a temporary file named `name`, in an archive window.
+    CDATDoc* Open(const std::string& name, const std::vector<std::uint8_t>& bytes);
+    CDocTemplate* Archives() const { return m_pArchives; }
+    static CDATView* ListOf(CDATDoc* doc);
+    static std::vector<std::wstring> ReportTexts(CDATDoc* doc);
+    // Selects the rows of these models (indices in m_pModels) and no others.
+    static void Select(CDATDoc* doc, const std::vector<int>& models);
+    // Runs command `id` through the list's message map.
+    static void Run(CDATDoc* doc, unsigned id);
+    static bool Enabled(CDATDoc* doc, unsigned id);
+
+    MessageRecorder messages;
+    std::unique_ptr<CWinAppEx> app;
+
+private:
+    CDocTemplate* m_pArchives = nullptr;
 };
 
 // Removes everything the program keeps in its settings.
