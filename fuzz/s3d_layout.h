@@ -44,13 +44,13 @@ inline bool TagsStandWhereWritten(const std::vector<std::uint8_t>& img) {
     }
     if (pos != img.size()) return false;
 
-    // The scan: the last offset from 8 on where each tag's letters stand.
-    for (int k = 0; k < 7; ++k) {
-        std::size_t last = 0;
-        for (std::size_t i = 8; i + 4 <= img.size(); ++i)
-            if (tagAt(i, kTags[k])) last = i;
-        if (last != start[k]) return false;
-    }
+    // The scan: the last offset from 8 on where each tag's letters stand
+    // must be the chunk's own, so no tag may stand anywhere past its chunk's
+    // start. One pass for all seven tags: seven passes were a fifth of the
+    // archive target's time.
+    for (std::size_t i = 8; i + 4 <= img.size(); ++i)
+        for (int k = 0; k < 7; ++k)
+            if (i > start[k] && tagAt(i, kTags[k])) return false;
     return true;
 }
 

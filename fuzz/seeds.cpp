@@ -90,6 +90,18 @@ Bytes Archive(const std::vector<kvtest::DbpfEntry>& entries, bool dir) {
     return b.Build();
 }
 
+// The twenty views of one set, every other one compressed.
+template <class View>
+std::vector<kvtest::DbpfEntry> TwentyViews(View view) {
+    std::vector<kvtest::DbpfEntry> set;
+    for (int h = 0; h < 20; ++h) {
+        const auto instance = static_cast<std::uint32_t>(0x30000 + (h / 4) * 0x100 + (h % 4) * 0x10);
+        const Bytes bytes = view(h);
+        set.push_back({kTypeS3D, 0x1234, instance, h % 2 ? kvtest::CompressEntry(bytes) : bytes});
+    }
+    return set;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -145,14 +157,19 @@ int main(int argc, char** argv) {
                    {0x6534284A, 1, 2, kvtest::CompressEntry(Text("opaque opaque opaque opaque"))}},
                   true));
     {
-        std::vector<kvtest::DbpfEntry> set;
-        for (int h = 0; h < 20; ++h) {
-            const auto instance = static_cast<std::uint32_t>(0x30000 + (h / 4) * 0x100 + (h % 4) * 0x10);
-            const Bytes view = kvtest::MakeRealisticS3D("0a1b2c3d_Hotel_UserModel_Z" + std::to_string(h / 4) + "S", 3);
-            set.push_back({kTypeS3D, 0x1234, instance, h % 2 ? kvtest::CompressEntry(view) : view});
-        }
+        std::vector<kvtest::DbpfEntry> set = TwentyViews([](int h) {
+            return kvtest::MakeRealisticS3D("0a1b2c3d_Hotel_UserModel_Z" + std::to_string(h / 4) + "S", 3);
+        });
         set.push_back({kTypeS3D, 0x1234, 0x40000, models[2].second});
         Write(root / "archive_load", "twenty-views", Archive(set, true));
+    }
+    {
+        // A set small enough for the main run's input limit: only the first
+        // view, which names the set, is a real model; the others are empty.
+        const Bytes named = kvtest::MakeRealisticS3D("0a1b2c3d_Hotel_UserModel_Z0S", 3);
+        const Bytes empty = kvtest::S3DBuilder{}.Build();
+        Write(root / "archive_load", "twenty-views-small",
+              Archive(TwentyViews([&](int h) { return h == 0 ? named : empty; }), true));
     }
     Write(root / "archive_load", "formats",
           Archive({{kTypeS3D, 7, 0x1000, kvtest::CompressEntry(models[3].second)},
