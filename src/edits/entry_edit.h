@@ -48,4 +48,46 @@ bool EditEntry(CDATDoc& doc, int nRow, Change&& change) {
     return doc.StoreModel(static_cast<std::uint32_t>(nRow), std::move(model), compressed, size);
 }
 
+// What a material edit does with the block it was handed.
+enum class BlockOutcome {
+    Keep,   // the block stays as it was
+    Store,  // the work block is written back
+    Stop,   // the edit ends here (it has said why); nothing is stored
+};
+
+// Loads the entry at index row nRow and hands each of its material blocks in
+// turn, copied out into a work block, to change(nBlock, work, entry), where
+// entry is the row's index entry. The entry is stored only when some block was
+// written back: one none of whose blocks changed keeps its bytes exactly,
+// neither re-encoded nor recompressed.
+template <class Change>
+bool EditMaterialBlocks(CDATDoc& doc, int nRow, Change&& change) {
+    if (nRow < 0 || static_cast<std::uint32_t>(nRow) >= doc.IndexCount()) {
+        AfxMessageBox(L"Encountered an improper argument.");
+        return false;
+    }
+    const auto row = static_cast<std::uint32_t>(nRow);
+    bool compressed = false;
+    std::uint32_t size = 0;
+    std::unique_ptr<_s3d_model> model = doc.LoadModel(row, compressed, size);
+    if (!model) return false;
+
+    const _dbpf_index_entry entry = doc.IndexEntry(row);
+    bool changed = false;
+    const int blocks = static_cast<int>(model->mats.blockCount);
+    for (int k = 0; k < blocks; ++k) {
+        _s3d_work_block work;
+        ExtractBlock(S3D_BLOCK_MATS, k, model.get(), &work);
+        const BlockOutcome outcome = change(k, work, entry);
+        if (outcome == BlockOutcome::Stop) return false;
+        if (outcome == BlockOutcome::Keep) continue;
+        // A block copied out of a parsed model always fits back; if one ever
+        // did not, storing the entry would lose the change.
+        if (!StoreBlock(model.get(), S3D_BLOCK_MATS, k, &work)) return ReportUnstorableBlock();
+        changed = true;
+    }
+    if (!changed) return true;
+    return doc.StoreModel(row, std::move(model), compressed, size);
+}
+
 }  // namespace kv::edits

@@ -71,30 +71,15 @@ std::uint32_t BuildIdFromPattern(const std::wstring& strMask, std::uint32_t nIns
 
 bool CDATDoc::ReplaceTexture(int nRow, std::wstring strFind, std::wstring strReplace, std::wstring& strReport,
                              int* pbChanged, int* pbUnchanged) {
-    if (nRow < 0 || static_cast<std::uint32_t>(nRow) >= IndexCount()) {
-        AfxMessageBox(L"Encountered an improper argument.");
-        return false;
-    }
     for (wchar_t& c : strFind) c = Lower(c);
     for (wchar_t& c : strReplace) c = Lower(c);
-
-    const auto row = static_cast<std::uint32_t>(nRow);
-    bool compressed = false;
-    std::uint32_t size = 0;
-    std::unique_ptr<_s3d_model> model = LoadModel(row, compressed, size);
-    if (!model) return false;
-
-    const _dbpf_index_entry entry = IndexEntry(row);
-    bool changed = false;
-    const int blocks = static_cast<int>(model->mats.blockCount);
-    for (int k = 0; k < blocks; ++k) {
-        _s3d_work_block work;
-        ExtractBlock(S3D_BLOCK_MATS, k, model.get(), &work);
+    using kv::edits::BlockOutcome;
+    return kv::edits::EditMaterialBlocks(*this, nRow, [&](int k, _s3d_work_block& work, const _dbpf_index_entry& entry) {
         // Without a texture there is no material ID to test. The entry is
         // left as it was (not stored) and the command ends here.
         if (work.textures.empty()) {
             AfxMessageBox(L"Encountered an improper argument.");
-            return false;
+            return BlockOutcome::Stop;
         }
         const std::uint32_t oldId = work.textures.front().textureId;
         // The prefix always shows the old ID; three addresses, a block number
@@ -105,25 +90,19 @@ bool CDATDoc::ReplaceTexture(int nRow, std::wstring strFind, std::wstring strRep
         if (!MatchIdPattern(strFind, entry.instance, oldId)) {
             if (pbUnchanged) *pbUnchanged = 1;
             AppendLine(strReport, prefix, n, L"Not Matching\r\n");
-            continue;
+            return BlockOutcome::Keep;
         }
         const std::uint32_t newId = BuildIdFromPattern(strReplace, entry.instance, oldId);
         if (newId == oldId) {
             if (pbUnchanged) *pbUnchanged = 1;
             AppendLine(strReport, prefix, n, L"No action taken - Replace ID equals Original ID\r\n");
-            continue;
+            return BlockOutcome::Keep;
         }
         work.textures.front().textureId = newId;
-        // A block copied out of a parsed model always fits back; if one ever
-        // did not, storing the entry would lose the change.
-        if (!StoreBlock(model.get(), S3D_BLOCK_MATS, k, &work)) return kv::edits::ReportUnstorableBlock();
-        changed = true;
         if (pbChanged) *pbChanged = 1;
         wchar_t outcome[32];
         std::swprintf(outcome, std::size(outcome), L"Changed to %#08x\r\n", newId);
         AppendLine(strReport, prefix, n, outcome);
-    }
-
-    if (!changed) return true;
-    return StoreModel(row, std::move(model), compressed, size);
+        return BlockOutcome::Store;
+    });
 }

@@ -38,23 +38,9 @@ Kind Classify(const _s3d_work_block& work, std::uint8_t depth) {
 
 bool CDATDoc::SetTransparency(int nRow, bool bSet, int nDepthFunc, std::wstring& strReport, int* pbChanged,
                               int* pbNoAction) {
-    if (nRow < 0 || static_cast<std::uint32_t>(nRow) >= IndexCount()) {
-        AfxMessageBox(L"Encountered an improper argument.");
-        return false;
-    }
-    const auto row = static_cast<std::uint32_t>(nRow);
-    bool compressed = false;
-    std::uint32_t size = 0;
-    std::unique_ptr<_s3d_model> model = LoadModel(row, compressed, size);
-    if (!model) return false;
-
     const std::uint8_t depth = nDepthFunc != 0 ? kDepthLess : kDepthLessEqual;
-    const _dbpf_index_entry entry = IndexEntry(row);
-    bool changed = false;
-    const int blocks = static_cast<int>(model->mats.blockCount);
-    for (int k = 0; k < blocks; ++k) {
-        _s3d_work_block work;
-        ExtractBlock(S3D_BLOCK_MATS, k, model.get(), &work);
+    using kv::edits::BlockOutcome;
+    return kv::edits::EditMaterialBlocks(*this, nRow, [&](int k, _s3d_work_block& work, const _dbpf_index_entry& entry) {
         const Kind kind = Classify(work, depth);
         const wchar_t* outcome;
         bool edit = false;
@@ -77,10 +63,6 @@ bool CDATDoc::SetTransparency(int nRow, bool bSet, int nDepthFunc, std::wstring&
         }
 
         if (edit) {
-            // A block copied out of a parsed model always fits back; if one
-            // ever did not, storing the entry would report a change it lacks.
-            if (!StoreBlock(model.get(), S3D_BLOCK_MATS, k, &work)) return kv::edits::ReportUnstorableBlock();
-            changed = true;
             if (pbChanged) *pbChanged = 1;
         } else if (pbNoAction) {
             *pbNoAction = 1;
@@ -91,10 +73,6 @@ bool CDATDoc::SetTransparency(int nRow, bool bSet, int nDepthFunc, std::wstring&
                                     entry.instance, k);
         if (n > 0) strReport.append(prefix, static_cast<std::size_t>(n));
         strReport += outcome;
-    }
-
-    // An entry none of whose blocks changed keeps its bytes exactly: it is
-    // neither re-encoded nor recompressed.
-    if (!changed) return true;
-    return StoreModel(row, std::move(model), compressed, size);
+        return edit ? BlockOutcome::Store : BlockOutcome::Keep;
+    });
 }

@@ -82,13 +82,12 @@ bool CommitAndSetModified(CDATDoc& doc) {
     return true;
 }
 
-bool RunEntryEdits(CDATView& view, MarkPosition position, int nInternalError,
-                   const std::function<bool(int nRow, int nView)>& edit) {
+bool RunModelEdits(CDATView& view, MarkPosition position, const std::function<bool(int nModel)>& editModel) {
     CDATDoc* doc = view.GetDocument();
     if (!doc) return false;
     const std::uint64_t stores = doc->m_nStores;
     bool completed = ForEachSelectedModel(view, [&](int m) {
-        if (!ForEachModelEntry(*doc, m, nInternalError, edit)) return false;
+        if (!editModel(m)) return false;
         MarkModel(*doc, m, position);
         return true;
     });
@@ -99,26 +98,25 @@ bool RunEntryEdits(CDATView& view, MarkPosition position, int nInternalError,
     return CommitAndSetModified(*doc);
 }
 
+bool RunEntryEdits(CDATView& view, MarkPosition position, int nInternalError,
+                   const std::function<bool(int nRow, int nView)>& edit) {
+    CDATDoc* doc = view.GetDocument();
+    if (!doc) return false;
+    return RunModelEdits(view, position, [&](int m) { return ForEachModelEntry(*doc, m, nInternalError, edit); });
+}
+
 bool RunSingleViewEdits(CDATView& view, MarkPosition position, int nInternalError,
                         const std::function<bool(int nRow)>& edit) {
     CDATDoc* doc = view.GetDocument();
     if (!doc) return false;
-    const std::uint64_t stores = doc->m_nStores;
-    bool completed = ForEachSelectedModel(view, [&](int m) {
+    return RunModelEdits(view, position, [&](int m) {
         const _dat_model& model = doc->m_pModels[static_cast<std::size_t>(m)];
         if (model.nViews != 1) {
             ShowInternalError(nInternalError);
             return false;
         }
-        if (!edit(model.nRow)) return false;
-        MarkModel(*doc, m, position);
-        return true;
+        return edit(model.nRow);
     });
-    if (!completed) {
-        MarkModifiedIfStored(*doc, stores);
-        return false;
-    }
-    return CommitAndSetModified(*doc);
 }
 
 }  // namespace kv

@@ -10,7 +10,19 @@
 //         return doc->ScaleModel(nRow, ..., nView % 2 != 0, ...);
 //     });
 //
-// Commands that depart from that shape build their own loop from the
+// A command that needs a step of its own for each model (measuring it before
+// it is moved, say) gets the model from RunModelEdits and walks the model's
+// entries itself:
+//
+//     RunModelEdits(*this, kMarkMove, [&](int nModel) {
+//         _model_dimensions dims;
+//         if (!doc->MeasureModel(nModel, &dims)) return false;
+//         return ForEachModelEntry(*doc, nModel, ..., [&](int nRow, int nView) {
+//             return doc->MoveModel(nRow, nView % 4, -dims.dMinX, ...);
+//         });
+//     });
+//
+// Commands that depart further from that shape build their own loop from the
 // smaller pieces below.
 
 #include <cstdint>
@@ -67,6 +79,14 @@ void MarkModifiedIfStored(CDATDoc& doc, std::uint64_t nStoresBefore);
 // document modified. False when the commit failed (it has shown why).
 bool CommitAndSetModified(CDATDoc& doc);
 
+// The loop under every batch command, after its dialog closed with OK:
+// editModel(nModel) for every selected model, in display order, each model
+// marked at `position` once its step succeeded, then CommitAndSetModified.
+// A step that returns false (after its own message) ends the command: nothing
+// is committed, and the document is marked modified only when something was
+// stored. Returns false then, or when the commit failed.
+bool RunModelEdits(CDATView& view, MarkPosition position, const std::function<bool(int nModel)>& editModel);
+
 // The whole shape of a plain batch command, after its dialog closed with OK:
 // every entry of every selected model through `edit` (as ForEachModelEntry),
 // each model marked at `position` once all its entries succeeded, then
@@ -78,7 +98,8 @@ bool RunEntryEdits(CDATView& view, MarkPosition position, int nInternalError,
 // The shape of a command that works on single-view models only (Rotate,
 // Flip): a selected model of another kind shows internal error
 // `nInternalError` and ends the command; else as RunEntryEdits, with one
-// call of `edit` per model on its entry's index row.
+// call of `edit` per model on its entry's index row. Both are RunModelEdits
+// with a step that walks the model's entries.
 bool RunSingleViewEdits(CDATView& view, MarkPosition position, int nInternalError,
                         const std::function<bool(int nRow)>& edit);
 

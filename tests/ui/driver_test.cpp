@@ -144,6 +144,35 @@ TEST(CommandDriver, WalksSelectedModelsInDisplayOrderAndTwentyViewsInViewOrder) 
     EXPECT_TRUE(messages.boxes().empty());
 }
 
+TEST(CommandDriver, AStepPerModelGetsEachModelOnceBeforeItsEntries) {
+    // Measure, then move the model along x until it starts at 0: the
+    // measure must come once per model, before its entries.
+    kvtest::MessageRecorder messages;
+    DriverWindow w(kFive);
+    ASSERT_TRUE(w.doc);
+    w.Select({1, 4});
+    std::vector<int> stepped;
+    EXPECT_TRUE(kv::RunModelEdits(*w.view, kv::kMarkMove, [&](int m) {
+        stepped.push_back(m);
+        _model_dimensions dims;
+        if (!w.doc->MeasureModel(m, &dims)) return false;
+        return kv::ForEachModelEntry(*w.doc, m, 3, [&](int row, int v) {
+            return w.doc->MoveModel(row, v % 4, static_cast<float>(-dims.dMinX), 0.0f, 0.0f);
+        });
+    }));
+    EXPECT_EQ(stepped, (std::vector<int>{1, 4}));
+    for (int m : {1, 4}) {
+        _model_dimensions dims;
+        ASSERT_TRUE(w.doc->MeasureModel(m, &dims));
+        EXPECT_NEAR(dims.dMinX, 0.0, 1e-4) << m;
+        EXPECT_EQ(w.Marks(m), WithMark(kv::kMarkMove)) << m;
+    }
+    EXPECT_EQ(w.Marks(0), kUnmarked);
+    EXPECT_FALSE(w.doc->AnyPending());
+    EXPECT_TRUE(w.doc->IsModified());
+    EXPECT_TRUE(messages.boxes().empty());
+}
+
 TEST(CommandDriver, AFailureEndsTheCommandBeforeTheCommit) {
     kvtest::MessageRecorder messages;
     DriverWindow w(kFive);
