@@ -99,6 +99,17 @@ bool CDATDoc::StoreModel(std::uint32_t row, std::unique_ptr<_s3d_model> model, b
     }
 
     _dbpf_index_entry e = IndexEntry(row);
+    // Whether an entry is compressed is told by its bytes 4 and 5 alone, which
+    // in a plain model are the low bytes of its length. A plain model whose
+    // length makes them read 10 FB would open as a compressed entry (and the
+    // DIR would no longer count the compressed entries right), so it is not
+    // stored. A compressed one always carries them.
+    if (!compressed && IsCompressedData(stored)) {
+        AfxMessageBox(kv::FormatW(L"S3D Encoding Error!!!\n\nThe model %#08x %#08x %#08x would be stored as %u bytes, "
+                                  L"which the archive would take for a compressed entry; it is left as it is.",
+                                  e.type, e.group, e.instance, static_cast<unsigned>(stored.size())));
+        return false;
+    }
     const bool inPlace = !HasPending(row) && !IsShared(row) && stored.size() == size && size == e.size &&
                          static_cast<std::uint64_t>(e.offset) + e.size <= m_pBuffer.size();
     if (inPlace) {

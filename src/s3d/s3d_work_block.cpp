@@ -39,6 +39,10 @@ Block& BlockAt(_s3d_block_section<Block>& sec, int nIndex) {
     return sec.blocks[index];
 }
 
+// A texture name's text: its stored bytes up to the first zero (a 255-byte
+// name has none).
+std::string NameText(const std::string& stored) { return stored.substr(0, stored.find('\0')); }
+
 template <class Block>
 const Block* FindBlock(const _s3d_block_section<Block>& sec, int nIndex) {
     if (nIndex < 0 || static_cast<std::size_t>(nIndex) >= sec.blocks.size()) return nullptr;
@@ -74,11 +78,11 @@ bool ExtractBlock(int nKind, int nIndex, const _s3d_model* pModel, _s3d_work_blo
                 _s3d_material_elem& e = pBlock->textures.emplace_back();
                 e.textureId = t.textureId;
                 e.settings = t.settings;
-                // The name's text ends at its first zero byte, and never runs
-                // past its stored length (a 255-byte name has no zero).
+                e.texWord1 = t.texWord1;
+                e.texWord2 = t.texWord2;
                 const auto begin = t.name.begin();
-                const auto end = std::find(begin, begin + t.nameLength, std::uint8_t{0});
-                e.name.assign(begin, end);
+                e.storedName.emplace(begin, begin + t.nameLength);
+                e.name = NameText(*e.storedName);
             }
         }
         break;
@@ -128,9 +132,16 @@ bool StoreBlock(_s3d_model* pModel, int nKind, int nIndex, const _s3d_work_block
             _s3dmat_texture& t = m.textures.emplace_back();
             t.textureId = e.textureId;
             t.settings = e.settings;
-            t.texWord1 = 0;
-            t.texWord2 = 0;
-            // The name is stored with a counted zero byte; cutting it to 254
+            t.texWord1 = e.texWord1;
+            t.texWord2 = e.texWord2;
+            if (e.storedName && e.storedName->size() <= t.name.size() && NameText(*e.storedName) == e.name) {
+                // The name field as the file held it: a name without its zero,
+                // or with bytes after it, stays as it was.
+                std::memcpy(t.name.data(), e.storedName->data(), e.storedName->size());
+                t.nameLength = static_cast<std::uint8_t>(e.storedName->size());
+                continue;
+            }
+            // A new name is stored with a counted zero byte; cutting it to 254
             // keeps that length within the 8-bit field.
             const std::size_t n = std::min(e.name.size(), kMaxStoredTextureName);
             std::memcpy(t.name.data(), e.name.data(), n);

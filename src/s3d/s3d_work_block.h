@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,13 @@ struct _s3d_material_elem {
     std::uint32_t textureId = 0;
     std::array<std::uint8_t, 4> settings{3, 3, 0, 0};
     std::string name;  // 8-bit text without its terminating zero
+    // The two words of the texture record (animation rate and mode), which no
+    // edit changes: carried from the record and written back as they were.
+    std::uint16_t texWord1 = 0, texWord2 = 0;
+    // The name field exactly as the record held it (its nameLength bytes);
+    // none for an element that no record gave. While `name` is still the text
+    // of these bytes, StoreBlock writes them back instead of a new name.
+    std::optional<std::string> storedName;
 
     bool operator==(const _s3d_material_elem&) const = default;
 };
@@ -62,9 +70,11 @@ bool ExtractBlock(int nKind, int nIndex, const _s3d_model* pModel, _s3d_work_blo
 
 // Rebuilds block `nIndex` of kind `nKind` from the work block, appending
 // default blocks first when the index is past the end of the list (then the
-// section's blockCount follows the list). Declared counts and texture name
-// lengths are set from what is stored; texture names longer than 254
-// characters are cut to 254. Other kinds change nothing and succeed.
+// section's blockCount follows the list). Declared counts are set from what is
+// stored. A texture keeps its two words, and the name field it was copied from
+// byte for byte as long as its name was not changed; a changed or new name is
+// stored with a counted zero byte, cut to 254 characters. Other kinds change
+// nothing and succeed.
 // Existing blocks are stored at any position. Returns false, with the model
 // unchanged, for a null model or work block, a negative index, an index that
 // would append more than 65536 blocks, or a work block with more than 65535

@@ -243,6 +243,75 @@ TEST(EntryIo, StoreRefusals) {
     EXPECT_FALSE(doc->AnyPending());
 }
 
+// An entry is taken as compressed when its bytes 4 and 5 read 10 FB; in a
+// plain model they are the low bytes of its length. A plain model grown to such
+// a length is not stored, so that the archive still opens as it was; the same
+// model of a compressed entry stores, and lengths beside it store plain.
+TEST(EntryIo, APlainModelWhoseLengthWouldReadAsCompressedIsNotStored) {
+    constexpr std::size_t kSignature = 0xFB10;  // 64,272 bytes
+    struct Case {
+        std::size_t grown;
+        bool compressed;
+        bool stores;
+    };
+    const Case cases[] = {
+        {kSignature, false, false},
+        {kSignature + 0x10000, false, false},
+        {kSignature - 1, false, true},
+        {kSignature + 1, false, true},
+        {kSignature, true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.grown << (c.compressed ? " compressed" : " plain"));
+        // GrowFirstBlock adds one all-zero vertex of 24 bytes.
+        const S3DBuilder model = SizedS3D(c.grown - VertexSize(kFmtColourUv));
+        S3DBuilder grown = model;
+        grown.vert[0].vertices.emplace_back().x = 9.0f;
+        ASSERT_EQ(grown.Build().size(), c.grown);
+
+        DbpfBuilder b;
+        b.Add(kTypeS3D, 7, 0x1010, c.compressed ? CompressEntry(model.Build()) : model.Build());
+        b.Add(kTypeS3D, 7, 0x2010, CompressEntry(MakeRealisticS3D("packed", 60)));
+        b.AddDir();
+        auto doc = OpenArchive(b.Build());
+        ASSERT_TRUE(doc);
+        const auto before = ImageOf(*doc);
+        const std::uint64_t stores = doc->m_nStores;
+        MessageRecorder rec;
+        Loaded l = Load(*doc, 0);
+        ASSERT_TRUE(l.model);
+        GrowFirstBlock(*l.model, 9.0f);
+        EXPECT_EQ(doc->StoreModel(0, std::move(l.model), l.compressed, l.size), c.stores);
+        if (c.stores) {
+            EXPECT_TRUE(rec.boxes().empty());
+            EXPECT_EQ(BytesOf(*doc, 0), c.compressed ? CompressEntry(grown.Build()) : grown.Build());
+        } else {
+            EXPECT_EQ(rec.texts(),
+                      std::vector<std::wstring>{kv::FormatW(
+                          L"S3D Encoding Error!!!\n\nThe model 0x5ad0e817 0x000007 0x001010 would be stored as %u "
+                          L"bytes, which the archive would take for a compressed entry; it is left as it is.",
+                          static_cast<unsigned>(c.grown))});
+            EXPECT_EQ(ImageOf(*doc), before);
+            EXPECT_FALSE(doc->AnyPending());
+            EXPECT_EQ(doc->m_nStores, stores);
+        }
+
+        // The commit's re-validation counts the compressed entries as the DIR
+        // does, and the archive saved afterwards opens with the entry as stored.
+        rec.Clear();
+        ASSERT_TRUE(doc->CommitReplacedEntries());
+        const std::string path = WriteTempFile("signature.dat", {});
+        ASSERT_TRUE(doc->OnSaveDocument(kv::Utf8ToWide(path)));
+        EXPECT_TRUE(rec.boxes().empty());
+        auto again = OpenArchive(ReadFileBytes(path));
+        ASSERT_TRUE(again);
+        EXPECT_TRUE(rec.boxes().empty());
+        EXPECT_EQ(again->IsCompressed(0), c.compressed);
+        EXPECT_EQ(BytesOf(*again, 0), BytesOf(*doc, 0));
+        EXPECT_TRUE(Load(*again, 0).model);
+    }
+}
+
 // Hand-made archives may point several index rows at the same bytes. Such an
 // entry is never written in place, so editing one leaves the others as they
 // were.

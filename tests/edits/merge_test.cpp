@@ -7,6 +7,7 @@
 
 #include "archive/dat_doc.h"
 #include "frame_fixture.h"
+#include "platform/text.h"
 #include "s3d/s3d_model.h"
 #include "support/message_recorder.h"
 
@@ -262,6 +263,71 @@ TEST_F(MergeTest, AnAppendPastTheSixteenBitReferencesIsRefused) {
                                                      L"in the source model: together they would need more than 65535 "
                                                      L"meshes or blocks."});
     EXPECT_FALSE(doc->AnyPending());
+}
+
+// A plain entry whose length reads 10 FB at its bytes 4 and 5 would open as
+// a compressed one. A merge that would grow a plain entry to such a length is
+// refused as a failed store; what the command stored before it commits, and
+// the archive saved then opens.
+TEST(MergeSignature, AMergeThatWouldMakeAPlainEntryReadAsCompressedIsRefused) {
+    const S3DBuilder source = Tagged(9);
+    // What the merge makes of a target, written by the builder: the source's
+    // blocks after the target's, its mesh naming them where they landed.
+    auto merged = [&source](S3DBuilder t) {
+        const auto lv = static_cast<std::uint16_t>(t.vert.size()), li = static_cast<std::uint16_t>(t.indx.size()),
+                   lp = static_cast<std::uint16_t>(t.prim.size()), lm = static_cast<std::uint16_t>(t.mats.size());
+        t.vert.insert(t.vert.end(), source.vert.begin(), source.vert.end());
+        t.indx.insert(t.indx.end(), source.indx.begin(), source.indx.end());
+        t.prim.insert(t.prim.end(), source.prim.begin(), source.prim.end());
+        t.mats.insert(t.mats.end(), source.mats.begin(), source.mats.end());
+        for (S3DMesh mesh : source.meshes) {
+            for (S3DFrame& f : mesh.frames) {
+                f.vert = static_cast<std::uint16_t>(f.vert + lv);
+                f.indx = static_cast<std::uint16_t>(f.indx + li);
+                f.prim = static_cast<std::uint16_t>(f.prim + lp);
+                f.mats = static_cast<std::uint16_t>(f.mats + lm);
+            }
+            t.meshes.push_back(mesh);
+        }
+        return t;
+    };
+    constexpr std::size_t kSignature = 0xFB10;  // 64,272 bytes
+    const std::size_t added = merged(Tagged(1)).Build().size() - Tagged(1).Build().size();
+    const S3DBuilder refused = SizedS3D(kSignature - added);
+    const S3DBuilder taken = SizedS3D(kSignature - added + 1);
+    ASSERT_EQ(merged(refused).Build().size(), kSignature);
+
+    DbpfBuilder b;
+    b.Add(kTypeS3D, kGroup, kSingle, EntryOf(taken, false));
+    b.Add(kTypeS3D, kGroup, kOtherSingle, EntryOf(refused, false));
+    b.Add(kTypeS3D, kGroup, 0x50000, EntryOf(source, false));
+    b.Add(kTypeS3D, kGroup, 0x60000, EntryOf(Tagged(5), true));  // counted by the DIR
+    auto doc = Open(b);
+    ASSERT_TRUE(doc);
+    MessageRecorder rec;
+    const int src = ModelIndex(*doc, 0x50000);
+    const int takenRow = RowOf(*doc, kSingle), refusedRow = RowOf(*doc, kOtherSingle);
+    const auto before = BytesOf(*doc, refusedRow);
+
+    EXPECT_TRUE(doc->MergeModel(ModelIndex(*doc, kSingle), doc.get(), src));
+    EXPECT_EQ(BytesOf(*doc, takenRow), merged(taken).Build());
+    EXPECT_FALSE(doc->MergeModel(ModelIndex(*doc, kOtherSingle), doc.get(), src));
+    EXPECT_EQ(rec.texts(), std::vector<std::wstring>{L"S3D Encoding Error!!!\n\nThe model 0x5ad0e817 0x007000 0x040000 "
+                                                     L"would be stored as 64272 bytes, which the archive would take for a "
+                                                     L"compressed entry; it is left as it is."});
+    EXPECT_EQ(BytesOf(*doc, refusedRow), before);
+    EXPECT_FALSE(doc->HasPending(static_cast<std::uint32_t>(refusedRow)));
+
+    rec.Clear();
+    ASSERT_TRUE(doc->CommitReplacedEntries());
+    const std::string path = WriteTempFile("merge-signature.dat", {});
+    ASSERT_TRUE(doc->OnSaveDocument(kv::Utf8ToWide(path)));
+    auto again = OpenArchive(ReadFileBytes(path));
+    ASSERT_TRUE(again);
+    EXPECT_TRUE(rec.boxes().empty());
+    EXPECT_EQ(BytesOf(*again, takenRow), merged(taken).Build());
+    EXPECT_EQ(BytesOf(*again, refusedRow), before);
+    EXPECT_FALSE(again->IsCompressed(static_cast<std::uint32_t>(refusedRow)));
 }
 
 TEST_F(MergeTest, ModelIndicesOutsideTheTablesAreRefused) {

@@ -40,7 +40,21 @@ S3DBuilder TwoBlocks() {
     m.byte = 0x99;
     m.textures.push_back({0xAAAA0001, {9, 8, 7, 6}, 0x0102, 0x0304, "tex_a", true, {}});
     m.textures.push_back({0xAAAA0002, {0, 0, 0, 0}, 0, 0, std::string(255, 'L'), false, {}});
+    // Name fields the program would not write itself: no zero, bytes after
+    // the zero, nothing at all.
+    m.textures.push_back({0xAAAA0003, {3, 3, 0, 0}, 33, 2, "bare", false, {}});
+    m.textures.push_back({0xAAAA0004, {3, 3, 0, 0}, 33, 2, std::string("tex_b\0\x7F\x01", 8), true, {}});
+    m.textures.push_back({0xAAAA0005, {3, 3, 0, 0}, 33, 2, "", false, {}});
     return b;
+}
+
+// A texture that no record of the file gave.
+_s3d_material_elem NewTexture(std::uint32_t id, std::array<std::uint8_t, 4> settings, std::string name) {
+    _s3d_material_elem e;
+    e.textureId = id;
+    e.settings = settings;
+    e.name = std::move(name);
+    return e;
 }
 
 }  // namespace
@@ -64,11 +78,16 @@ TEST(WorkBlock, ExtractCopiesEachKind) {
     ASSERT_TRUE(ExtractBlock(S3D_BLOCK_MATS, 1, &m, &w));
     EXPECT_EQ(w.materialFlags, 0x10u);
     EXPECT_EQ(w.materialSettings, (std::array<std::uint8_t, 4>{1, 2, 3, 4}));
-    ASSERT_EQ(w.textures.size(), 2u);
+    ASSERT_EQ(w.textures.size(), 5u);
     EXPECT_EQ(w.textures[0].textureId, 0xAAAA0001u);
     EXPECT_EQ(w.textures[0].settings, (std::array<std::uint8_t, 4>{9, 8, 7, 6}));
+    EXPECT_EQ(w.textures[0].texWord1, 0x0102);
+    EXPECT_EQ(w.textures[0].texWord2, 0x0304);
     EXPECT_EQ(w.textures[0].name, "tex_a");
     EXPECT_EQ(w.textures[1].name, std::string(255, 'L'));  // stops at the stored length
+    EXPECT_EQ(w.textures[2].name, "bare");
+    EXPECT_EQ(w.textures[3].name, "tex_b");  // stops at the first zero
+    EXPECT_EQ(w.textures[4].name, "");
 }
 
 TEST(WorkBlock, ExtractOfAMissingBlockEmptiesOnlyItsKindAndSucceeds) {
@@ -137,14 +156,11 @@ TEST(WorkBlock, ExtractThenStoreLeavesBlocksAsTheyWere) {
         ASSERT_TRUE(ExtractBlock(S3D_BLOCK_MATS, i, &m, &w));
         ASSERT_TRUE(StoreBlock(&m, S3D_BLOCK_MATS, i, &w));
     }
-    // Only the textures' two words and the long name change: stored names end
-    // in a counted zero, so the 255-letter name is cut to 254.
-    b.mats[1].textures[0].word1 = 0;
-    b.mats[1].textures[0].word2 = 0;
-    b.mats[1].textures[1].name = std::string(254, 'L');
-    b.mats[1].textures[1].terminator = true;
+    // Every texture keeps its two words and its name field byte for byte,
+    // also the forms the program would not write itself.
     EXPECT_EQ(Encoded(m), b.Build());
     EXPECT_EQ(m.mats.blocks[1].textures[1].nameLength, 255);
+    EXPECT_EQ(m.mats.blocks[1].textures[3].nameLength, 9);
     EXPECT_EQ(m.mats.blocks[1].matWord, 0x7777);  // header values stay
     EXPECT_EQ(m.vert.blocks[1].flags, 9);
     EXPECT_EQ(m.indx.blocks[1].indxWord1, 5);
@@ -155,7 +171,7 @@ TEST(WorkBlock, StoredTextureNameEndsInACountedZero) {
     Load(m, TwoBlocks());
     _s3d_work_block w;
     ASSERT_TRUE(ExtractBlock(S3D_BLOCK_MATS, 0, &m, &w));
-    w.textures = {{0x55, {1, 1, 1, 1}, "abc"}};
+    w.textures = {NewTexture(0x55, {1, 1, 1, 1}, "abc")};
     w.materialFlags = 0x1F;
     w.materialSettings = {4, 5, 6, 7};
     ASSERT_TRUE(StoreBlock(&m, S3D_BLOCK_MATS, 0, &w));
@@ -172,10 +188,29 @@ TEST(WorkBlock, StoredTextureNameEndsInACountedZero) {
     expected[1] = 'b';
     expected[2] = 'c';
     EXPECT_EQ(t.name, expected);
-    EXPECT_EQ(t.texWord1 | t.texWord2, 0);
+    EXPECT_EQ(t.texWord1 | t.texWord2, 0);  // no record to take them from
+
+    // A texture of the file whose name is changed keeps its two words; the
+    // new name ends in a counted zero, whatever the old field held.
+    ASSERT_TRUE(ExtractBlock(S3D_BLOCK_MATS, 1, &m, &w));
+    w.textures[0].name = "renamed";
+    w.textures[1].name = "x";
+    w.textures[2].name += "r";
+    ASSERT_TRUE(StoreBlock(&m, S3D_BLOCK_MATS, 1, &w));
+    const _sd3mat_mat& renamed = m.mats.blocks[1];
+    EXPECT_EQ(renamed.textures[0].texWord1, 0x0102);
+    EXPECT_EQ(renamed.textures[0].texWord2, 0x0304);
+    EXPECT_EQ(renamed.textures[0].nameLength, 8);
+    EXPECT_EQ(renamed.textures[1].nameLength, 2);
+    EXPECT_EQ(renamed.textures[1].name[0], 'x');
+    EXPECT_EQ(renamed.textures[1].name[1], 0);
+    EXPECT_EQ(renamed.textures[1].name[2], 0);  // nothing of the old 255 letters is left
+    EXPECT_EQ(renamed.textures[2].nameLength, 6);
+    EXPECT_EQ(renamed.textures[2].texWord1, 33);
+    EXPECT_EQ(renamed.textures[2].texWord2, 2);
 
     // Longer names keep their first 254 characters.
-    w.textures = {{1, {3, 3, 0, 0}, std::string(300, 'q')}};
+    w.textures = {NewTexture(1, {3, 3, 0, 0}, std::string(300, 'q'))};
     ASSERT_TRUE(StoreBlock(&m, S3D_BLOCK_MATS, 0, &w));
     EXPECT_EQ(m.mats.blocks[0].textures[0].nameLength, 255);
     EXPECT_EQ(m.mats.blocks[0].textures[0].name[253], 'q');

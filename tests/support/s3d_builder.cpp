@@ -272,6 +272,23 @@ std::vector<std::uint8_t> MakeRealisticS3D(const std::string& textureName, std::
     return RealisticS3D(textureName, vertexCount).Build();
 }
 
+S3DBuilder SizedS3D(std::size_t bytes) {
+    // The name fills in what the vertices leave: each vertex adds fewer
+    // bytes than a name can hold.
+    const std::size_t one = RealisticS3D("", 1).Build().size();
+    const std::size_t per = (RealisticS3D("", 301).Build().size() - one) / 300;
+    std::size_t n = bytes > one ? (bytes - one) / per + 3 : 1;
+    for (; n >= 1; --n) {
+        S3DBuilder b = RealisticS3D("", n);
+        const std::size_t size = b.Build().size();
+        if (size > bytes) continue;
+        if (bytes - size > 254) break;
+        b.mats[0].textures[0].name.assign(bytes - size, 'p');
+        return b;
+    }
+    throw std::invalid_argument("no realistic model has that size");
+}
+
 std::size_t FindTag(const std::vector<std::uint8_t>& image, const char* tag, std::size_t from) {
     for (std::size_t i = from; i + 4 <= image.size(); ++i)
         if (std::memcmp(image.data() + i, tag, 4) == 0) return i;

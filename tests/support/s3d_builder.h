@@ -154,6 +154,10 @@ S3DBuilder RealisticS3D(const std::string& textureName = "Hotel_UserModel_Z5S", 
 std::vector<std::uint8_t> MakeRealisticS3D(const std::string& textureName = "Hotel_UserModel_Z5S",
                                            std::size_t vertexCount = 4);
 
+// RealisticS3D with as many vertices and as long a texture name as make its
+// image exactly `bytes` long (at least a few hundred bytes).
+S3DBuilder SizedS3D(std::size_t bytes);
+
 // Offset of the first occurrence of the four letters `tag` at or after
 // `from`; std::string::npos when there is none.
 std::size_t FindTag(const std::vector<std::uint8_t>& image, const char* tag, std::size_t from = 0);
