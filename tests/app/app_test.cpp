@@ -92,7 +92,7 @@ TEST_F(App, AStartWithAPathOpensItInAnArchiveWindow) {
     CDATView* list = ListOf(children[0]);
     ASSERT_TRUE(list);
     EXPECT_EQ(list->GetItemCount(), 3);
-    EXPECT_EQ(list->GetItemText(1, 7), "Hotel");
+    EXPECT_EQ(list->GetItemText(1, CDATListModel::kColName), "Hotel");
     EXPECT_EQ(children[0]->windowTitle(), "start.SC4Model");
     EXPECT_EQ(run.frame()->windowTitle(), "Korvane - start.SC4Model");
     EXPECT_EQ(run.MenuTitles(), (QStringList{"&File", "&Edit", "&View", "&Window", "&Help"}));
@@ -415,7 +415,7 @@ TEST_F(App, NewWindowIsASecondViewWithItsOwnSortAndSelection) {
     CDATView* first = ListOf(children[0]);
     CDATView* second = ListOf(children[1]);
     ASSERT_TRUE(first && second);
-    second->OnHeaderItemClick(0);  // descending, in the second window only
+    second->OnHeaderItemClick(CDATListModel::kColNum);  // descending, in the second window only
     EXPECT_EQ(second->GetItemData(0), 2);
     EXPECT_EQ(first->GetItemData(0), 0);
     first->SetItemSelected(0, true);
@@ -424,8 +424,8 @@ TEST_F(App, NewWindowIsASecondViewWithItsOwnSortAndSelection) {
     auto* doc = dynamic_cast<CDATDoc*>(first->GetDocument());
     doc->m_pModels[0].szStatus[5] = L'T';
     doc->UpdateAllViews(nullptr, 0, HINT_MODEL_CHANGES);
-    EXPECT_EQ(first->GetItemText(0, 6)[5], QChar('T'));
-    EXPECT_EQ(second->GetItemText(2, 6)[5], QChar('T'));
+    EXPECT_EQ(first->GetItemText(0, CDATListModel::kColChanges)[5], QChar('T'));
+    EXPECT_EQ(second->GetItemText(2, CDATListModel::kColChanges)[5], QChar('T'));
     // Closing one window keeps the document; the other loses its number.
     children[1]->close();
     kvtest::Settle();

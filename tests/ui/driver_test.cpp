@@ -62,7 +62,7 @@ struct DriverWindow {
         return ui.m_bEnabled;
     }
     std::wstring Marks(int m) const { return std::wstring(doc->m_pModels[static_cast<std::size_t>(m)].szStatus.data(), 7); }
-    QString ChangesCell(int m) const { return view->GetItemText(view->GetListModel().RowOf(m), 6); }
+    QString ChangesCell(int m) const { return view->GetItemText(view->GetListModel().RowOf(m), CDATListModel::kColChanges); }
 
     std::unique_ptr<CDATDoc> doc;
     std::unique_ptr<CDATView> view;
@@ -115,8 +115,8 @@ TEST(CommandDriver, WalksSelectedModelsInDisplayOrderAndTwentyViewsInViewOrder) 
     kvtest::MessageRecorder messages;
     DriverWindow w(kFive);
     ASSERT_TRUE(w.doc);
-    w.view->OnHeaderItemClick(3);
-    w.view->OnHeaderItemClick(3);  // group descending: E D C B A
+    w.view->OnHeaderItemClick(CDATListModel::kColGroup);
+    w.view->OnHeaderItemClick(CDATListModel::kColGroup);  // group descending: E D C B A
     w.Select({0, 1, 3});
     std::vector<std::pair<int, int>> calls;
     EXPECT_TRUE(kv::RunEntryEdits(*w.view, kv::kMarkMove, 3, [&](int row, int v) {
