@@ -3,6 +3,7 @@
 #include "archive/dat_doc.h"
 #include "archive/qfs.h"
 #include "platform/binary_io.h"
+#include "platform/internal_errors.h"
 #include "platform/message.h"
 #include "platform/text.h"
 #include "s3d/allocation_seam.h"
@@ -71,7 +72,7 @@ bool CDATDoc::StoreModel(std::uint32_t row, std::unique_ptr<_s3d_model> model, b
         return false;
     }
     if (encoded.empty()) {
-        AfxMessageBox(L"Internal error #61! This should never occur!!!");
+        kv::ShowInternalError(kv::InternalError::kStoreEncodedNothing);
         return false;
     }
 

@@ -5,7 +5,7 @@
 
 #include "archive/dat_doc.h"
 #include "edits/edit_frame.h"
-#include "platform/message.h"
+#include "platform/internal_errors.h"
 #include "s3d/s3d_model.h"
 #include "s3d/s3d_work_block.h"
 
@@ -27,7 +27,7 @@ bool CDATDoc::MeasureModel(int nModel, _model_dimensions* pResult) {
         if (twenty) {
             row = FindViewRow(model.nRow, i);
             if (row < 0) {
-                AfxMessageBox(L"Internal Error #33! This should never occur!!!");
+                kv::ShowInternalError(kv::InternalError::kMeasureViewMissing);
                 return false;
             }
         }
@@ -35,7 +35,7 @@ bool CDATDoc::MeasureModel(int nModel, _model_dimensions* pResult) {
         std::uint32_t size = 0;
         const std::unique_ptr<_s3d_model> loaded = LoadModel(static_cast<std::uint32_t>(row), compressed, size);
         if (!loaded) {
-            AfxMessageBox(L"Internal Error #34! This should never occur!!!");
+            kv::ShowInternalError(kv::InternalError::kMeasureViewNotLoaded);
             return false;
         }
         const int back = (4 - i % 4) % 4;

@@ -7,6 +7,7 @@
 #include "archive/dat_doc.h"
 #include "edits/edit_frame.h"
 #include "edits/entry_edit.h"
+#include "platform/internal_errors.h"
 #include "platform/message.h"
 #include "platform/text.h"
 #include "s3d/s3d_model.h"
@@ -15,10 +16,6 @@
 namespace {
 
 constexpr int kViews = 20;
-
-void InternalError(int number) {
-    AfxMessageBox(kv::FormatW(L"Internal Error #%d! This should never occur!!!", number));
-}
 
 // Turns every vertex of a source copy in memory, the way the rotate edit turns
 // an entry, so that it lines up with a view of rotation nTurns.
@@ -87,12 +84,12 @@ bool CDATDoc::MergeModel(int nModel, CDATDoc* pSrcDoc, int nSrcModel) {
         for (int j = 0; j < kViews; ++j) {
             const int row = pSrcDoc->FindViewRow(source.nRow, j);
             if (row < 0) {
-                InternalError(37);
+                kv::ShowInternalError(kv::InternalError::kMergeSourceViewMissing);
                 return false;
             }
             copies[j] = pSrcDoc->LoadModel(static_cast<std::uint32_t>(row), compressed, size);
             if (!copies[j]) {
-                InternalError(38);
+                kv::ShowInternalError(kv::InternalError::kMergeSourceViewNotLoaded);
                 return false;
             }
         }
@@ -100,7 +97,7 @@ bool CDATDoc::MergeModel(int nModel, CDATDoc* pSrcDoc, int nSrcModel) {
         for (int r = 0; r < 4; ++r) {
             copies[r] = pSrcDoc->LoadModel(static_cast<std::uint32_t>(source.nRow), compressed, size);
             if (!copies[r]) {
-                InternalError(36);
+                kv::ShowInternalError(kv::InternalError::kMergeSourceNotLoaded);
                 return false;
             }
             if (r == 0 && !targetTwenty) break;
@@ -119,18 +116,18 @@ bool CDATDoc::MergeModel(int nModel, CDATDoc* pSrcDoc, int nSrcModel) {
     for (int v = 0; v < kViews; ++v) {
         const int row = FindViewRow(target.nRow, v);
         if (row < 0) {
-            InternalError(33);
+            kv::ShowInternalError(kv::InternalError::kMergeTargetViewMissing);
             return false;
         }
         std::unique_ptr<_s3d_model> model = LoadModel(static_cast<std::uint32_t>(row), compressed, size);
         if (!model) {
-            InternalError(34);
+            kv::ShowInternalError(kv::InternalError::kMergeTargetViewNotLoaded);
             return false;
         }
         const _s3d_model* copy = copies[static_cast<std::size_t>(sourceTwenty ? v : (v & 3))].get();
         if (!AppendCopy(*this, row, *model, copy)) return false;
         if (!StoreModel(static_cast<std::uint32_t>(row), std::move(model), compressed, size)) {
-            InternalError(34);
+            kv::ShowInternalError(kv::InternalError::kMergeTargetViewNotStored);
             return false;
         }
     }

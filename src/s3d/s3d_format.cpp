@@ -9,6 +9,7 @@
 
 #include "platform/binary_io.h"
 #include "s3d/allocation_seam.h"
+#include "s3d/s3d_record_sizes.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -37,10 +38,6 @@ constexpr std::uint32_t kTag3dmd = TagValue("3DMD");
 constexpr std::uint32_t kTagHead = TagValue("HEAD");
 
 constexpr std::size_t kNotFound = std::numeric_limits<std::size_t>::max();
-constexpr std::size_t kHeadOffset = 8;
-constexpr std::size_t kHeadSize = 12;
-constexpr std::size_t kBlockHeader = 12;  // tag, length, block count
-constexpr std::size_t kAnimHeader = 24;
 
 // Records, for each tag, the offset of its last occurrence in the image. The
 // scan looks at bytes only: a tag's letters inside another chunk's data count
@@ -53,7 +50,7 @@ constexpr std::size_t kAnimHeader = 24;
 std::array<std::size_t, kTagCount> ScanTags(const std::uint8_t* data, std::size_t size) {
     std::array<std::size_t, kTagCount> at;
     at.fill(kNotFound);
-    if (size <= 8) return at;
+    if (size <= kS3DHeadOffset) return at;
     const std::size_t last = size - 4;  // the last offset a tag can start at
     auto match = [&](std::size_t i) {
         const std::uint32_t v = ByteReader::LoadU32(data + i);
@@ -65,7 +62,7 @@ std::array<std::size_t, kTagCount> ScanTags(const std::uint8_t* data, std::size_
         }
     };
 
-    std::size_t i = 8;
+    std::size_t i = kS3DHeadOffset;
 #if defined(__SSE2__)
     // PRIM and PROP share their first two letters.
     static const std::array<std::uint16_t, 6> kPairs = [] {
@@ -133,7 +130,7 @@ private:
 // false when the chunk cannot hold its header or the count cannot fit in what
 // is left at `minBlock` bytes per block.
 bool ReadBlockHeader(ByteReader& r, std::size_t minBlock, std::uint32_t& count) {
-    if (!r.seek(8)) return false;
+    if (!r.seek(kS3DChunkFrame)) return false;
     count = r.u32();
     if (!r.ok()) return false;
     return count <= r.remaining() / minBlock;
@@ -142,7 +139,7 @@ bool ReadBlockHeader(ByteReader& r, std::size_t minBlock, std::uint32_t& count) 
 bool ReadVertChunk(_s3dvert_section& sec, const _s3d_model& model) {
     ByteReader r(sec.raw->data(), sec.raw->size());
     std::uint32_t count = 0;
-    if (!ReadBlockHeader(r, 8, count)) return false;
+    if (!ReadBlockHeader(r, kS3DVertBlockHeader, count)) return false;
     const bool newLayout = S3DUsesNewVertLayout(model.head.major, model.head.minor);
     sec.blockCount = count;
     sec.blocks.reserve(count);
@@ -199,7 +196,7 @@ bool ReadVertChunk(_s3dvert_section& sec, const _s3d_model& model) {
 bool ReadIndxChunk(_s3dindx_section& sec) {
     ByteReader r(sec.raw->data(), sec.raw->size());
     std::uint32_t count = 0;
-    if (!ReadBlockHeader(r, 6, count)) return false;
+    if (!ReadBlockHeader(r, kS3DIndxBlockHeader, count)) return false;
     sec.blockCount = count;
     sec.blocks.reserve(count);
     for (std::uint32_t b = 0; b < count; ++b) {
@@ -207,7 +204,7 @@ bool ReadIndxChunk(_s3dindx_section& sec) {
         blk.indxWord1 = r.u16();
         blk.indxWord2 = r.u16();
         blk.indexCount = r.u16();
-        if (!r.ok() || blk.indexCount > r.remaining() / 2) return false;
+        if (!r.ok() || blk.indexCount > r.remaining() / kS3DIndexSize) return false;
         blk.indices.resize(blk.indexCount);
         for (std::uint16_t& i : blk.indices) i = r.u16();
         if (!r.ok()) return false;
@@ -218,13 +215,13 @@ bool ReadIndxChunk(_s3dindx_section& sec) {
 bool ReadPrimChunk(_s3dprim_section& sec) {
     ByteReader r(sec.raw->data(), sec.raw->size());
     std::uint32_t count = 0;
-    if (!ReadBlockHeader(r, 2, count)) return false;
+    if (!ReadBlockHeader(r, kS3DPrimBlockHeader, count)) return false;
     sec.blockCount = count;
     sec.blocks.reserve(count);
     for (std::uint32_t b = 0; b < count; ++b) {
         _s3dprim_block& blk = sec.blocks.emplace_back();
         blk.primCount = r.u16();
-        if (!r.ok() || blk.primCount > r.remaining() / 12) return false;
+        if (!r.ok() || blk.primCount > r.remaining() / kS3DPrimSize) return false;
         blk.prims.resize(blk.primCount);
         for (_s3dprim_prim& p : blk.prims) {
             p.type = r.u32();
@@ -239,7 +236,7 @@ bool ReadPrimChunk(_s3dprim_section& sec) {
 bool ReadMatsChunk(_s3dmats_section& sec, RecordBudget& budget) {
     ByteReader r(sec.raw->data(), sec.raw->size());
     std::uint32_t count = 0;
-    if (!ReadBlockHeader(r, 16, count) || !budget.Take(count, sizeof(_sd3mat_mat))) return false;
+    if (!ReadBlockHeader(r, kS3DMaterialHeader, count) || !budget.Take(count, sizeof(_sd3mat_mat))) return false;
     sec.blockCount = count;
     sec.blocks.reserve(count);
     for (std::uint32_t b = 0; b < count; ++b) {
@@ -250,7 +247,7 @@ bool ReadMatsChunk(_s3dmats_section& sec, RecordBudget& budget) {
         mat.matDword = r.u32();
         mat.matByte = r.u8();
         mat.textureCount = r.u8();
-        if (!r.ok() || mat.textureCount > r.remaining() / 13) return false;
+        if (!r.ok() || mat.textureCount > r.remaining() / kS3DTextureHeader) return false;
         if (!budget.Take(mat.textureCount, sizeof(_s3dmat_texture))) return false;
         mat.textures.resize(mat.textureCount);
         for (_s3dmat_texture& t : mat.textures) {
@@ -267,7 +264,7 @@ bool ReadMatsChunk(_s3dmats_section& sec, RecordBudget& budget) {
 
 bool ReadAnimChunk(_s3danim_section& sec, RecordBudget& budget) {
     ByteReader r(sec.raw->data(), sec.raw->size());
-    if (sec.raw->size() < kAnimHeader || !r.seek(8)) return false;
+    if (sec.raw->size() < kS3DAnimHeader || !r.seek(kS3DChunkFrame)) return false;
     sec.frameCount = r.u16();
     sec.animWord1 = r.u16();
     sec.animWord2 = r.u16();
@@ -275,8 +272,8 @@ bool ReadAnimChunk(_s3danim_section& sec, RecordBudget& budget) {
     sec.animFloat = r.f32();
     sec.meshCount = r.u16();
     if (!r.ok()) return false;
-    const std::size_t framesSize = static_cast<std::size_t>(sec.frameCount) * 8;
-    if (sec.meshCount > r.remaining() / (2 + framesSize)) return false;
+    const std::size_t framesSize = static_cast<std::size_t>(sec.frameCount) * kS3DFrameSize;
+    if (sec.meshCount > r.remaining() / (kS3DMeshHeader + framesSize)) return false;
     if (!budget.Take(sec.meshCount, sizeof(_s3danim_mesh) + framesSize)) return false;
     sec.meshes.reserve(sec.meshCount);
     for (std::uint16_t m = 0; m < sec.meshCount; ++m) {
@@ -299,7 +296,7 @@ bool ReadAnimChunk(_s3danim_section& sec, RecordBudget& budget) {
 bool ReadPropChunk(_s3dprop_section& sec, RecordBudget& budget) {
     ByteReader r(sec.raw->data(), sec.raw->size());
     std::uint32_t count = 0;
-    if (!ReadBlockHeader(r, 6, count) || !budget.Take(count, sizeof(_s3dprop_block))) return false;
+    if (!ReadBlockHeader(r, kS3DPropRecordHeader, count) || !budget.Take(count, sizeof(_s3dprop_block))) return false;
     sec.blockCount = count;
     sec.blocks.reserve(count);
     for (std::uint32_t b = 0; b < count; ++b) {
@@ -317,7 +314,7 @@ bool ReadPropChunk(_s3dprop_section& sec, RecordBudget& budget) {
 bool ReadRegpChunk(_s3dregp_section& sec, RecordBudget& budget) {
     ByteReader r(sec.raw->data(), sec.raw->size());
     std::uint32_t count = 0;
-    if (!ReadBlockHeader(r, 3, count) || !budget.Take(count, sizeof(_s3dregp_block))) return false;
+    if (!ReadBlockHeader(r, kS3DRegionHeader, count) || !budget.Take(count, sizeof(_s3dregp_block))) return false;
     sec.blockCount = count;
     sec.blocks.reserve(count);
     for (std::uint32_t b = 0; b < count; ++b) {
@@ -325,7 +322,7 @@ bool ReadRegpChunk(_s3dregp_section& sec, RecordBudget& budget) {
         reg.nameLength = r.u8();
         r.bytes(reg.name.data(), reg.nameLength);
         reg.transformCount = r.u16();
-        if (!r.ok() || reg.transformCount > r.remaining() / 28) return false;
+        if (!r.ok() || reg.transformCount > r.remaining() / kS3DTransformSize) return false;
         reg.transforms.resize(reg.transformCount);
         for (_s3dregp_transform& t : reg.transforms)
             for (float& f : t.values) f = r.f32();
@@ -419,65 +416,65 @@ struct Sizer {
 
 void SizeVert(Sizer& s, const _s3dvert_section& sec) {
     s.need(sec.blockCount == sec.blocks.size());
-    s.total += kBlockHeader;
+    s.total += kS3DChunkHeader;
     for (const _s3dvert_block& b : sec.blocks) {
         s.need(b.vertexCount == b.vertices.size());
         const std::uint32_t size = S3DVertexSize(b.format);
         s.need(size != 0 || b.vertices.empty());
-        s.total += 8 + static_cast<std::uint64_t>(size) * b.vertices.size();
+        s.total += kS3DVertBlockHeader + static_cast<std::uint64_t>(size) * b.vertices.size();
     }
 }
 
 void SizeIndx(Sizer& s, const _s3dindx_section& sec) {
     s.need(sec.blockCount == sec.blocks.size());
-    s.total += kBlockHeader;
+    s.total += kS3DChunkHeader;
     for (const _s3dindx_block& b : sec.blocks) {
         s.need(b.indexCount == b.indices.size());
-        s.total += 6 + 2 * static_cast<std::uint64_t>(b.indices.size());
+        s.total += kS3DIndxBlockHeader + kS3DIndexSize * static_cast<std::uint64_t>(b.indices.size());
     }
 }
 
 void SizePrim(Sizer& s, const _s3dprim_section& sec) {
     s.need(sec.blockCount == sec.blocks.size());
-    s.total += kBlockHeader;
+    s.total += kS3DChunkHeader;
     for (const _s3dprim_block& b : sec.blocks) {
         s.need(b.primCount == b.prims.size());
-        s.total += 2 + 12 * static_cast<std::uint64_t>(b.prims.size());
+        s.total += kS3DPrimBlockHeader + kS3DPrimSize * static_cast<std::uint64_t>(b.prims.size());
     }
 }
 
 void SizeMats(Sizer& s, const _s3dmats_section& sec) {
     s.need(sec.blockCount == sec.blocks.size());
-    s.total += kBlockHeader;
+    s.total += kS3DChunkHeader;
     for (const _sd3mat_mat& m : sec.blocks) {
         s.need(m.textureCount == m.textures.size());
-        s.total += 16;
-        for (const _s3dmat_texture& t : m.textures) s.total += 13 + t.nameLength;
+        s.total += kS3DMaterialHeader;
+        for (const _s3dmat_texture& t : m.textures) s.total += kS3DTextureHeader + t.nameLength;
     }
 }
 
 void SizeAnim(Sizer& s, const _s3danim_section& sec) {
     s.need(sec.meshCount == sec.meshes.size());
-    s.total += kAnimHeader;
+    s.total += kS3DAnimHeader;
     for (const _s3danim_mesh& m : sec.meshes) {
         // The reader takes frameCount frames of every mesh.
         s.need(m.frames.size() == sec.frameCount);
-        s.total += 2 + m.nameLength + 8 * static_cast<std::uint64_t>(m.frames.size());
+        s.total += kS3DMeshHeader + m.nameLength + kS3DFrameSize * static_cast<std::uint64_t>(m.frames.size());
     }
 }
 
 void SizeProp(Sizer& s, const _s3dprop_section& sec) {
     s.need(sec.blockCount == sec.blocks.size());
-    s.total += kBlockHeader;
-    for (const _s3dprop_block& p : sec.blocks) s.total += 6 + p.length1 + p.length2;
+    s.total += kS3DChunkHeader;
+    for (const _s3dprop_block& p : sec.blocks) s.total += kS3DPropRecordHeader + p.length1 + p.length2;
 }
 
 void SizeRegp(Sizer& s, const _s3dregp_section& sec) {
     s.need(sec.blockCount == sec.blocks.size());
-    s.total += kBlockHeader;
+    s.total += kS3DChunkHeader;
     for (const _s3dregp_block& r : sec.blocks) {
         s.need(r.transformCount == r.transforms.size());
-        s.total += 3 + r.nameLength + 28 * static_cast<std::uint64_t>(r.transforms.size());
+        s.total += kS3DRegionHeader + r.nameLength + kS3DTransformSize * static_cast<std::uint64_t>(r.transforms.size());
     }
 }
 
@@ -609,6 +606,9 @@ void WritePropChunk(const _s3dprop_section& sec, Out& out) {
     EndChunk(out, at);
 }
 
+// A transform is written as every float it holds.
+static_assert(std::tuple_size_v<decltype(_s3dregp_transform::values)> * 4 == kS3DTransformSize);
+
 void WriteRegpChunk(const _s3dregp_section& sec, Out& out) {
     const std::size_t at = BeginChunk(out, kTags[kRegp]);
     out.u32(sec.blockCount);
@@ -634,7 +634,7 @@ int ParseS3D(const std::uint8_t* data, std::size_t size, _s3d_model& model) {
     _s3d_model m;
     // An image of 5 to 7 bytes holds no whole DWORD at offset 4 (nor any
     // tag, so it is refused below).
-    if (size >= 8) m.declaredLength = ByteReader::LoadU32(data + 4);
+    if (size >= kS3DImageHeader) m.declaredLength = ByteReader::LoadU32(data + 4);
     m.imageSize = static_cast<std::uint32_t>(size);
 
     const std::array<std::size_t, kTagCount> at = ScanTags(data, size);
@@ -643,15 +643,15 @@ int ParseS3D(const std::uint8_t* data, std::size_t size, _s3d_model& model) {
         if (k > 0 && at[k] <= at[k - 1]) return -1;
     }
     // HEAD runs from offset 8 to VERT and must hold its 12 bytes.
-    if (at[kVert] < kHeadOffset + kHeadSize) return -1;
+    if (at[kVert] < kS3DHeadOffset + kS3DHeadSize) return -1;
     // Each block chunk must at least hold its tag, length and count (ANIM its
     // longer header); the readers check everything after that.
     for (int k = 0; k < kTagCount; ++k) {
         const std::size_t end = k + 1 < kTagCount ? at[k + 1] : size;
-        if (end - at[k] < (k == kAnim ? kAnimHeader : kBlockHeader)) return -1;
+        if (end - at[k] < (k == kAnim ? kS3DAnimHeader : kS3DChunkHeader)) return -1;
     }
 
-    CopyRange(m.head, data, kHeadOffset, at[kVert]);
+    CopyRange(m.head, data, kS3DHeadOffset, at[kVert]);
     CopyRange(m.vert, data, at[kVert], at[kIndx]);
     CopyRange(m.indx, data, at[kIndx], at[kPrim]);
     CopyRange(m.prim, data, at[kPrim], at[kMats]);
@@ -662,7 +662,7 @@ int ParseS3D(const std::uint8_t* data, std::size_t size, _s3d_model& model) {
 
     {
         ByteReader h(m.head.raw->data(), m.head.raw->size());
-        h.seek(8);
+        h.seek(kS3DChunkFrame);
         m.head.major = h.u16();
         m.head.minor = h.u16();
         if (!h.ok()) return -1;
@@ -682,7 +682,7 @@ bool EncodeS3D(const _s3d_model& model, std::vector<std::uint8_t>& out) {
     out.clear();
 
     Sizer s;
-    s.total = kHeadOffset + kHeadSize;
+    s.total = kS3DHeadOffset + kS3DHeadSize;
     SizeVert(s, model.vert);
     SizeIndx(s, model.indx);
     SizePrim(s, model.prim);
@@ -705,7 +705,7 @@ bool EncodeS3D(const _s3d_model& model, std::vector<std::uint8_t>& out) {
     w.u32(kTag3dmd);
     w.u32(0);  // the total length, known at the end
     w.u32(kTagHead);
-    w.u32(static_cast<std::uint32_t>(kHeadSize));
+    w.u32(static_cast<std::uint32_t>(kS3DHeadSize));
     w.u16(model.head.major);
     w.u16(model.head.minor);
 

@@ -21,12 +21,6 @@
 
 namespace {
 
-// Internal errors of the commands, one number per site.
-constexpr int kScaleViewMissing = 1;
-constexpr int kMoveViewMissing = 3;
-constexpr int kRotateNotSingleView = 4;
-constexpr int kFlipNotSingleView = 5;
-constexpr int kReorientNotTwentyView = 6;
 
 }  // namespace
 
@@ -88,7 +82,7 @@ void CDATView::OnEditScaleModels() {
     const int nNumerator = dlg.m_nNumerator;
     const int nDenominator = dlg.m_nDenominator;
     const int nScaleWhat = dlg.m_nScaleWhat;
-    kv::RunEntryEdits(*this, kv::kMarkScale, kScaleViewMissing, [&](int nRow, int nView) {
+    kv::RunEntryEdits(*this, kv::kMarkScale, kv::InternalError::kScaleViewMissing, [&](int nRow, int nView) {
         // Rotations 1 and 3 hold the model a quarter turn round, so their x
         // and z trade places.
         return doc->ScaleModel(nRow, nScaleWhat, bUseRatio, nNumerator, nDenominator, nView % 2 != 0, dFactor);
@@ -102,7 +96,7 @@ void CDATView::OnEditMoveModels() {
     CDATDoc* doc = GetDocument();
     if (!doc) return;
     const float fX = dlg.m_fOffsetX, fY = dlg.m_fOffsetY, fZ = dlg.m_fOffsetZ;
-    kv::RunEntryEdits(*this, kv::kMarkMove, kMoveViewMissing, [&](int nRow, int nView) {
+    kv::RunEntryEdits(*this, kv::kMarkMove, kv::InternalError::kMoveViewMissing, [&](int nRow, int nView) {
         return doc->MoveModel(nRow, nView % 4, fX, fY, fZ);
     });
 }
@@ -113,7 +107,7 @@ void CDATView::OnEditRotateModels() {
     CWaitCursor wait;
     CDATDoc* doc = GetDocument();
     if (!doc) return;
-    kv::RunSingleViewEdits(*this, kv::kMarkRotate, kRotateNotSingleView,
+    kv::RunSingleViewEdits(*this, kv::kMarkRotate, kv::InternalError::kRotateNotSingleView,
                            [&](int nRow) { return doc->RotateModel(nRow, dlg.m_nTurns, dlg.m_dAngle); });
 }
 
@@ -123,7 +117,7 @@ void CDATView::OnEditFlipModels() {
     CWaitCursor wait;
     CDATDoc* doc = GetDocument();
     if (!doc) return;
-    kv::RunSingleViewEdits(*this, kv::kMarkFlip, kFlipNotSingleView, [&](int nRow) {
+    kv::RunSingleViewEdits(*this, kv::kMarkFlip, kv::InternalError::kFlipNotSingleView, [&](int nRow) {
         return doc->FlipModel(nRow, dlg.m_nMode, dlg.m_bReverseTriangles != 0);
     });
 }
@@ -137,7 +131,7 @@ void CDATView::OnEditReorient() {
     bool anyRenumbered = false;
     const bool completed = kv::ForEachSelectedModel(*this, [&](int m) {
         if (doc->m_pModels[static_cast<std::size_t>(m)].nViews != 20) {
-            kv::ShowInternalError(kReorientNotTwentyView);
+            kv::ShowInternalError(kv::InternalError::kReorientNotTwentyView);
             return false;
         }
         // A model whose views are not all there stays as it was, with the

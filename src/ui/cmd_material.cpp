@@ -80,7 +80,7 @@ void CDATView::OnEditSetTransparency() {
         auto setting = [&](int j) { return twenty ? settings[j / 4] : settings[CTransparencyDlg::k1ZR]; };
         bool bModelChanged = false;
         const bool ok = kv::ForEachModelEntry(
-            *doc, m, 2,
+            *doc, m, kv::InternalError::kTransparencyViewMissing,
             [&](int nRow, int nView) {
                 int bChanged = 0;
                 if (!doc->SetTransparency(nRow, setting(nView) == CTransparencyDlg::kSet, nDepthFunc, report, &bChanged,
@@ -136,7 +136,7 @@ void CDATView::OnEditReplaceTexture() {
     const std::uint64_t stores = doc->m_nStores;
     const bool completed = kv::ForEachSelectedModel(*this, [&](int m) {
         bool bModelChanged = false;
-        const bool ok = kv::ForEachModelEntry(*doc, m, 2, [&](int nRow, int) {
+        const bool ok = kv::ForEachModelEntry(*doc, m, kv::InternalError::kTextureViewMissing, [&](int nRow, int) {
             int bChanged = 0;
             if (!doc->ReplaceTexture(nRow, strFind, strReplace, report, &bChanged, &bUnchanged)) return false;
             if (bChanged) bModelChanged = bAnyChanged = true;
@@ -153,7 +153,7 @@ void CDATView::OnEditReplaceTexture() {
     }
 
     if (!bProcessed) {
-        kv::ShowInternalError(8);
+        kv::ShowInternalError(kv::InternalError::kTextureNothingProcessed);
         return;
     }
     if (!doc->CommitReplacedEntries()) return;

@@ -165,7 +165,7 @@ void CDATView::OnEditSelectClipboardList() {
         }
         int row = IsEmptyForm() ? -1 : GetListModel().RowOf(it->second);
         if (row < 0 || static_cast<std::size_t>(row) >= select.size()) {
-            kv::ShowInternalError(37);
+            kv::ShowInternalError(kv::InternalError::kSelectionListRowMissing);
             continue;
         }
         select[static_cast<std::size_t>(row)] = true;

@@ -20,10 +20,6 @@ bool IsModelOf(const CDATDoc& doc, std::intptr_t m) {
 
 }  // namespace
 
-void ShowInternalError(int nNumber) {
-    AfxMessageBox(L"Internal Error #" + std::to_wstring(nNumber) + L"! This should never occur!!!", MB_OK);
-}
-
 bool ForEachSelectedModel(CDATView& view, const std::function<bool(int nModel)>& fn) {
     CDATDoc* doc = view.GetDocument();
     if (!doc || doc->m_nModels == 0 || view.IsEmptyForm()) return true;
@@ -44,7 +40,7 @@ bool ForEachSelectedModel(CDATView& view, const std::function<bool(int nModel)>&
     return true;
 }
 
-bool ForEachModelEntry(CDATDoc& doc, int nModel, int nInternalError, const std::function<bool(int nRow, int nView)>& edit,
+bool ForEachModelEntry(CDATDoc& doc, int nModel, InternalError nInternalError, const std::function<bool(int nRow, int nView)>& edit,
                        const std::function<bool(int nView)>& wanted) {
     if (!IsModelOf(doc, nModel)) return false;
     const _dat_model& model = doc.m_pModels[static_cast<std::size_t>(nModel)];
@@ -98,14 +94,14 @@ bool RunModelEdits(CDATView& view, MarkPosition position, const std::function<bo
     return CommitAndSetModified(*doc);
 }
 
-bool RunEntryEdits(CDATView& view, MarkPosition position, int nInternalError,
+bool RunEntryEdits(CDATView& view, MarkPosition position, InternalError nInternalError,
                    const std::function<bool(int nRow, int nView)>& edit) {
     CDATDoc* doc = view.GetDocument();
     if (!doc) return false;
     return RunModelEdits(view, position, [&](int m) { return ForEachModelEntry(*doc, m, nInternalError, edit); });
 }
 
-bool RunSingleViewEdits(CDATView& view, MarkPosition position, int nInternalError,
+bool RunSingleViewEdits(CDATView& view, MarkPosition position, InternalError nInternalError,
                         const std::function<bool(int nRow)>& edit) {
     CDATDoc* doc = view.GetDocument();
     if (!doc) return false;

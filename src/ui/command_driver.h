@@ -6,7 +6,7 @@
 //
 // A plain command (Scale, Move) is one call:
 //
-//     RunEntryEdits(*this, kMarkScale, 1, [&](int nRow, int nView) {
+//     RunEntryEdits(*this, kMarkScale, InternalError::kScaleViewMissing, [&](int nRow, int nView) {
 //         return doc->ScaleModel(nRow, ..., nView % 2 != 0, ...);
 //     });
 //
@@ -28,6 +28,8 @@
 #include <cstdint>
 #include <functional>
 
+#include "platform/internal_errors.h"
+
 class CDATDoc;
 class CDATView;
 
@@ -45,9 +47,6 @@ enum MarkPosition : int {
     kMarkTexture = 6,
 };
 
-// Shows "Internal Error #<nNumber>! This should never occur!!!" in an OK box.
-void ShowInternalError(int nNumber);
-
 // Calls fn with the model index (the row's item data) of every selected row,
 // from the first row to the last in display order; the row count is asked
 // anew after every row. Stops at the first fn that returns false and returns
@@ -62,7 +61,7 @@ bool ForEachSelectedModel(CDATView& view, const std::function<bool(int nModel)>&
 // without a lookup (single-view models are asked for view 0). A view missing
 // from the index shows Internal Error #nInternalError and returns false; an
 // edit that returns false (after its own message) returns false at once.
-bool ForEachModelEntry(CDATDoc& doc, int nModel, int nInternalError,
+bool ForEachModelEntry(CDATDoc& doc, int nModel, InternalError nInternalError,
                        const std::function<bool(int nRow, int nView)>& edit,
                        const std::function<bool(int nView)>& wanted = {});
 
@@ -92,7 +91,7 @@ bool RunModelEdits(CDATView& view, MarkPosition position, const std::function<bo
 // each model marked at `position` once all its entries succeeded, then
 // CommitAndSetModified. Returns false when the command ended early (nothing
 // committed; modified only when something was stored) or the commit failed.
-bool RunEntryEdits(CDATView& view, MarkPosition position, int nInternalError,
+bool RunEntryEdits(CDATView& view, MarkPosition position, InternalError nInternalError,
                    const std::function<bool(int nRow, int nView)>& edit);
 
 // The shape of a command that works on single-view models only (Rotate,
@@ -100,7 +99,7 @@ bool RunEntryEdits(CDATView& view, MarkPosition position, int nInternalError,
 // `nInternalError` and ends the command; else as RunEntryEdits, with one
 // call of `edit` per model on its entry's index row. Both are RunModelEdits
 // with a step that walks the model's entries.
-bool RunSingleViewEdits(CDATView& view, MarkPosition position, int nInternalError,
+bool RunSingleViewEdits(CDATView& view, MarkPosition position, InternalError nInternalError,
                         const std::function<bool(int nRow)>& edit);
 
 // Whether the clipboard can be opened now; the selection-list commands ask

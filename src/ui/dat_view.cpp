@@ -26,12 +26,8 @@
 
 int CDATView::s_nLastTipItem = -1;
 
-const wchar_t* const CDATListModel::kTitles[kColumns] = {L"Num", L"Entry", L"Type", L"Group",
-                                                          L"Instance", L"Z/R", L"Changes", L"Model Name"};
-
 namespace {
 
-constexpr int kChangesColumn = 6;
 const char* const kEmptyText = "This archive contains no S3D files!";
 
 // lstrcmpW compares by the user's locale, telling capitals from small letters.
@@ -47,6 +43,11 @@ const QCollator& ListCollator() {
         return c;
     }();
     return collator;
+}
+
+// The index entry of a model's base row.
+_dbpf_index_entry BaseEntry(const CDATDoc& doc, std::size_t model) {
+    return doc.IndexEntry(static_cast<std::uint32_t>(doc.m_pModels[model].nRow));
 }
 
 QString Wide(const wchar_t* s, std::size_t n) { return QString::fromWCharArray(s, static_cast<qsizetype>(n)); }
@@ -189,6 +190,35 @@ public:
 
 // ---------------------------------------------------------------- CDATListModel
 
+// The columns: what each is called, how it is aligned, what its cells show and
+// how it sorts. A new column is an entry of Column and a line here.
+const CDATListModel::ColumnSpec CDATListModel::kColumnSpecs[kColumns] = {
+    // Num sorts by the model's place in the model table, whatever index row the cell shows.
+    {L"Num", CDATView::LVCFMT_RIGHT, false, [](const Row& r, const _dat_model*) { return CellValue{CellValue::kDecimal, r.num, {}}; },
+     SortBy::kNumber, [](const CDATDoc&, std::size_t m) { return static_cast<std::int64_t>(m); }, nullptr},
+    {L"Entry", CDATView::LVCFMT_LEFT, true, [](const Row&, const _dat_model*) { return CellValue{CellValue::kText, 0, L"S3D file"}; },
+     SortBy::kNothing, nullptr, nullptr},
+    {L"Type", CDATView::LVCFMT_LEFT, false, [](const Row& r, const _dat_model*) { return CellValue{CellValue::kHex, r.type, {}}; },
+     SortBy::kNumber, [](const CDATDoc& d, std::size_t m) { return static_cast<std::int64_t>(BaseEntry(d, m).type); }, nullptr},
+    {L"Group", CDATView::LVCFMT_LEFT, false, [](const Row& r, const _dat_model*) { return CellValue{CellValue::kHex, r.group, {}}; },
+     SortBy::kNumber, [](const CDATDoc& d, std::size_t m) { return static_cast<std::int64_t>(BaseEntry(d, m).group); }, nullptr},
+    {L"Instance", CDATView::LVCFMT_LEFT, false, [](const Row& r, const _dat_model*) { return CellValue{CellValue::kHex, r.instance, {}}; },
+     SortBy::kNumber, [](const CDATDoc& d, std::size_t m) { return static_cast<std::int64_t>(BaseEntry(d, m).instance); }, nullptr},
+    {L"Z/R", CDATView::LVCFMT_RIGHT, false, [](const Row& r, const _dat_model*) { return CellValue{CellValue::kDecimal, r.views, {}}; },
+     SortBy::kNumber, [](const CDATDoc& d, std::size_t m) { return static_cast<std::int64_t>(d.m_pModels[m].nViews); }, nullptr},
+    // The cell shows the marks as the last hint left them; the sort reads the record.
+    {L"Changes", CDATView::LVCFMT_LEFT, false,
+     [](const Row& r, const _dat_model*) { return CellValue{CellValue::kText, 0, std::wstring_view(r.marks.data(), r.marks.size())}; },
+     SortBy::kWords, nullptr, [](const _dat_model& m) { return std::wstring_view(m.szStatus.data(), 7); }},
+    {L"Model Name", CDATView::LVCFMT_LEFT, false,
+     [](const Row&, const _dat_model* m) { return CellValue{CellValue::kText, 0, m ? std::wstring_view(m->szName) : std::wstring_view()}; },
+     SortBy::kFixedWords, nullptr, [](const _dat_model& m) { return std::wstring_view(m.szName); }},
+};
+
+bool CDATListModel::IsRightAligned(int column) {
+    return column >= 0 && column < kColumns && (kColumnSpecs[column].format & CDATView::LVCFMT_RIGHT) != 0;
+}
+
 QString CDATListModel::HexText(std::uint32_t v) {
     // "%#08x": zero alone has no prefix; otherwise "0x" and at least six digits.
     if (v == 0) return QStringLiteral("00000000");
@@ -260,19 +290,18 @@ QString CDATListModel::CellText(int row, int column) const {
     if (m_bEmptyForm) return row == 0 && column == 0 ? QString::fromLatin1(kEmptyText) : QString();
     std::intptr_t m = ItemData(row);
     if (m < 0 || column < 0 || column >= kColumns) return {};
-    const Row& r = m_rows[static_cast<std::size_t>(m)];
-    switch (column) {
-    case 0: return QString::number(r.num);
-    case 1: return QStringLiteral("S3D file");
-    case 2: return HexText(r.type);
-    case 3: return HexText(r.group);
-    case 4: return HexText(r.instance);
-    case 5: return QString::number(r.views);
-    case 6: return Wide(r.marks.data(), r.marks.size());
-    default:
-        if (!m_pDoc || static_cast<std::size_t>(m) >= m_pDoc->m_pModels.size()) return {};
-        return QString::fromStdWString(m_pDoc->m_pModels[static_cast<std::size_t>(m)].szName);
+    CellValue v = kColumnSpecs[column].cell(m_rows[static_cast<std::size_t>(m)], ModelRecord(m));
+    switch (v.kind) {
+    case CellValue::kDecimal: return QString::number(v.number);
+    case CellValue::kHex: return HexText(static_cast<std::uint32_t>(v.number));
+    case CellValue::kText: break;
     }
+    return Wide(v.text.data(), v.text.size());
+}
+
+const _dat_model* CDATListModel::ModelRecord(std::intptr_t model) const {
+    if (!m_pDoc || model < 0 || static_cast<std::size_t>(model) >= m_pDoc->m_pModels.size()) return nullptr;
+    return &m_pDoc->m_pModels[static_cast<std::size_t>(model)];
 }
 
 QVariant CDATListModel::data(const QModelIndex& index, int role) const {
@@ -280,7 +309,7 @@ QVariant CDATListModel::data(const QModelIndex& index, int role) const {
     switch (role) {
     case Qt::DisplayRole: return CellText(index.row(), index.column());
     case Qt::TextAlignmentRole:
-        if (!m_bEmptyForm && (index.column() == 0 || index.column() == 5))
+        if (!m_bEmptyForm && IsRightAligned(index.column()))
             return QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter));
         return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
     case Qt::UserRole: return QVariant::fromValue<qint64>(ItemData(index.row()));
@@ -292,9 +321,9 @@ QVariant CDATListModel::headerData(int section, Qt::Orientation orientation, int
     if (orientation != Qt::Horizontal) return {};
     if (role == Qt::DisplayRole) {
         if (m_bEmptyForm) return section == 0 ? QStringLiteral("---") : QVariant();
-        return section >= 0 && section < kColumns ? QString::fromWCharArray(kTitles[section]) : QVariant();
+        return section >= 0 && section < kColumns ? QString::fromWCharArray(kColumnSpecs[section].title) : QVariant();
     }
-    if (role == Qt::TextAlignmentRole && !m_bEmptyForm && (section == 0 || section == 5))
+    if (role == Qt::TextAlignmentRole && !m_bEmptyForm && IsRightAligned(section))
         return QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter));
     return {};
 }
@@ -304,9 +333,9 @@ void CDATListModel::RewriteCell(std::intptr_t model, int column) {
     if (row < 0 || !m_pDoc || static_cast<std::size_t>(model) >= m_pDoc->m_pModels.size()) return;
     const _dat_model& m = m_pDoc->m_pModels[static_cast<std::size_t>(model)];
     Row& r = m_rows[static_cast<std::size_t>(model)];
-    if (column == 0)
+    if (column == kColNum)
         r.num = m.nRow;
-    else if (column == kChangesColumn)
+    else if (column == kColChanges)
         std::copy_n(m.szStatus.begin(), 7, r.marks.begin());
     else
         return;
@@ -344,35 +373,26 @@ void CDATListModel::SortRows(Less less) {
 std::vector<int> CDATListModel::WidestRows(int column, const QFontMetrics& fm) const {
     const int rows = rowCount();
     if (rows == 0) return {};
-    if (m_bEmptyForm || column == 1) return {0};
+    if (m_bEmptyForm || column < 0 || column >= kColumns || kColumnSpecs[column].sameTextInEveryRow) return {0};
+    const ColumnSpec& spec = kColumnSpecs[column];
     AdvanceCache advance(fm);
     std::vector<std::pair<int, int>> estimates(static_cast<std::size_t>(rows));  // (estimate, row)
     for (int row = 0; row < rows; ++row) {
         std::intptr_t m = ItemData(row);
-        const Row& r = m_rows[static_cast<std::size_t>(m)];
+        CellValue v = spec.cell(m_rows[static_cast<std::size_t>(m)], ModelRecord(m));
         int w = 0;
-        auto addNumber = [&](long long v) {
+        switch (v.kind) {
+        case CellValue::kDecimal: {
             char buf[24];
-            int n = std::snprintf(buf, sizeof buf, "%lld", v);
+            int n = std::snprintf(buf, sizeof buf, "%lld", v.number);
             for (int i = 0; i < n; ++i) w += advance(static_cast<char32_t>(buf[i]));
-        };
-        switch (column) {
-        case 0: addNumber(r.num); break;
-        case 2:
-        case 3:
-        case 4: {
-            std::uint32_t v = column == 2 ? r.type : column == 3 ? r.group : r.instance;
-            QString t = HexText(v);
-            for (QChar c : t) w += advance(c.unicode());
             break;
         }
-        case 5: addNumber(r.views); break;
-        case 6:
-            for (wchar_t c : r.marks) w += advance(static_cast<char32_t>(c));
+        case CellValue::kHex:
+            for (QChar c : HexText(static_cast<std::uint32_t>(v.number))) w += advance(c.unicode());
             break;
-        default:
-            if (m_pDoc && static_cast<std::size_t>(m) < m_pDoc->m_pModels.size())
-                for (wchar_t c : m_pDoc->m_pModels[static_cast<std::size_t>(m)].szName) w += advance(static_cast<char32_t>(c));
+        case CellValue::kText:
+            for (wchar_t c : v.text) w += advance(static_cast<char32_t>(c));
             break;
         }
         estimates[static_cast<std::size_t>(row)] = {w, row};
@@ -448,11 +468,10 @@ void CDATView::OnInitialUpdate() {
         return;
     }
     m_model.Fill(*doc);
-    m_nFormat[0] |= LVCFMT_RIGHT;
-    m_nFormat[5] |= LVCFMT_RIGHT;
-    m_nSortColumn = 0;
+    for (int c = 0; c < CDATListModel::kColumns; ++c) m_nFormat[c] |= CDATListModel::kColumnSpecs[c].format;
+    m_nSortColumn = CDATListModel::kColNum;
     std::fill(std::begin(m_bSortDescending), std::end(m_bSortDescending), 0);
-    m_nFormat[0] |= HDF_SORTUP;
+    m_nFormat[m_nSortColumn] |= HDF_SORTUP;
     header()->setSortIndicatorShown(true);
     ShowArrow();
     SizeColumns();
@@ -487,7 +506,7 @@ void CDATView::OnUpdate(CView* sender, std::intptr_t lHint, std::intptr_t pHint)
     }
     // An archive without models has no row of a model to rewrite.
     if (m_model.IsEmptyForm()) return;
-    m_model.RewriteCell(lHint, pHint == HINT_MODEL_ROW ? 0 : kChangesColumn);
+    m_model.RewriteCell(lHint, pHint == HINT_MODEL_ROW ? CDATListModel::kColNum : CDATListModel::kColChanges);
 }
 
 void CDATView::OnHeaderItemClick(int c) {
@@ -507,35 +526,24 @@ void CDATView::OnHeaderItemClick(int c) {
 void CDATView::SortByCurrentColumn() {
     CDATDoc* doc = GetDocument();
     if (!doc) return;
+    const CDATListModel::ColumnSpec& spec = CDATListModel::kColumnSpecs[m_nSortColumn];
     const bool desc = m_bSortDescending[m_nSortColumn] != 0;
     const std::size_t n = std::min<std::size_t>(doc->m_nModels, doc->m_pModels.size());
     // Each model's key is read once from its record; the sort then compares keys.
     std::vector<std::int64_t> key(n);
-    switch (m_nSortColumn) {
-    case 0:
-        for (std::size_t i = 0; i < n; ++i) key[i] = static_cast<std::int64_t>(i);
+    switch (spec.sortBy) {
+    case CDATListModel::SortBy::kNothing: return;
+    case CDATListModel::SortBy::kNumber:
+        for (std::size_t i = 0; i < n; ++i) key[i] = spec.number(*doc, i);
         break;
-    case 1: return;  // every row compares equal
-    case 2:
-    case 3:
-    case 4:
-        for (std::size_t i = 0; i < n; ++i) {
-            _dbpf_index_entry e = doc->IndexEntry(static_cast<std::uint32_t>(doc->m_pModels[i].nRow));
-            key[i] = m_nSortColumn == 2 ? e.type : m_nSortColumn == 3 ? e.group : e.instance;
-        }
-        break;
-    case 5:
-        for (std::size_t i = 0; i < n; ++i) key[i] = doc->m_pModels[i].nViews;
-        break;
-    case 6: {
-        // Marks change with every edit, so they are ranked afresh; they have few distinct values.
-        auto ranks = CollationRanks<true>(
-            n, [&](std::size_t i) { return std::wstring_view(doc->m_pModels[i].szStatus.data(), 7); });
+    case CDATListModel::SortBy::kWords: {
+        // Texts that edits change are ranked afresh; they have few distinct values.
+        auto ranks = CollationRanks<true>(n, [&](std::size_t i) { return spec.words(doc->m_pModels[i]); });
         for (std::size_t i = 0; i < n; ++i) key[i] = ranks[i];
         break;
     }
-    default: {
-        const std::vector<std::int32_t>& ranks = NameRanks();
+    case CDATListModel::SortBy::kFixedWords: {
+        const std::vector<std::int32_t>& ranks = FixedRanks(m_nSortColumn);
         if (ranks.size() < n) return;
         for (std::size_t i = 0; i < n; ++i) key[i] = ranks[i];
         break;
@@ -547,56 +555,27 @@ void CDATView::SortByCurrentColumn() {
     });
 }
 
-const std::vector<std::int32_t>& CDATView::NameRanks() {
-    // Names never change once the archive is open: every list of the
-    // document shares the ranks the first sort by name made.
-    if (!m_pNameRanks) {
+const std::vector<std::int32_t>& CDATView::FixedRanks(int column) {
+    // The texts never change once the archive is open: every list of the
+    // document shares the ranks the first sort by the column made.
+    std::shared_ptr<const std::vector<std::int32_t>>& ranks = m_pFixedRanks[static_cast<std::size_t>(column)];
+    if (!ranks) {
         CDATDoc* doc = GetDocument();
         if (doc)
             for (CView* v : doc->GetViews())
-                if (auto* other = dynamic_cast<CDATView*>(v); other && other != this && other->m_pNameRanks) {
-                    m_pNameRanks = other->m_pNameRanks;
+                if (auto* other = dynamic_cast<CDATView*>(v);
+                    other && other != this && other->m_pFixedRanks[static_cast<std::size_t>(column)]) {
+                    ranks = other->m_pFixedRanks[static_cast<std::size_t>(column)];
                     break;
                 }
-        if (!m_pNameRanks) {
+        if (!ranks) {
             const std::size_t n = doc ? std::min<std::size_t>(doc->m_nModels, doc->m_pModels.size()) : 0;
-            m_pNameRanks = std::make_shared<const std::vector<std::int32_t>>(
-                CollationRanks<false>(n, [&](std::size_t i) { return std::wstring_view(doc->m_pModels[i].szName); }));
+            auto words = CDATListModel::kColumnSpecs[column].words;
+            ranks = std::make_shared<const std::vector<std::int32_t>>(
+                CollationRanks<false>(n, [&](std::size_t i) { return words(doc->m_pModels[i]); }));
         }
     }
-    return *m_pNameRanks;
-}
-
-int CDATView::CompareItems(std::intptr_t data1, std::intptr_t data2) const {
-    CDATDoc* doc = GetDocument();
-    if (!doc) return 0;
-    auto valid = [&](std::intptr_t d) { return d >= 0 && static_cast<std::size_t>(d) < doc->m_pModels.size(); };
-    if (!valid(data1) || !valid(data2)) return 0;
-    const _dat_model& m1 = doc->m_pModels[static_cast<std::size_t>(data1)];
-    const _dat_model& m2 = doc->m_pModels[static_cast<std::size_t>(data2)];
-    int r = 0;
-    switch (m_nSortColumn) {
-    case 0: r = static_cast<int>(data1 - data2); break;
-    case 1: r = 0; break;
-    case 2:
-    case 3:
-    case 4: {
-        _dbpf_index_entry e1 = doc->IndexEntry(static_cast<std::uint32_t>(m1.nRow));
-        _dbpf_index_entry e2 = doc->IndexEntry(static_cast<std::uint32_t>(m2.nRow));
-        std::uint32_t a = m_nSortColumn == 2 ? e1.type : m_nSortColumn == 3 ? e1.group : e1.instance;
-        std::uint32_t b = m_nSortColumn == 2 ? e2.type : m_nSortColumn == 3 ? e2.group : e2.instance;
-        r = a < b ? -1 : a > b ? 1 : 0;
-        break;
-    }
-    case 5: r = m1.nViews - m2.nViews; break;
-    case 6:
-        r = CompareWordSortKeys(MakeWordSortKey(std::wstring_view(m1.szStatus.data(), 7)),
-                                MakeWordSortKey(std::wstring_view(m2.szStatus.data(), 7)));
-        break;
-    case 7: r = CompareWordSortKeys(MakeWordSortKey(m1.szName), MakeWordSortKey(m2.szName)); break;
-    default: r = 0;
-    }
-    return m_bSortDescending[m_nSortColumn] ? -r : r;
+    return *ranks;
 }
 
 QMenu* CDATView::OnRClick(QPoint pos) {
@@ -630,7 +609,7 @@ bool CDATView::viewportEvent(QEvent* event) {
         QPoint pos = event->type() == QEvent::MouseMove ? static_cast<QMouseEvent*>(event)->position().toPoint()
                                                          : static_cast<QHoverEvent*>(event)->position().toPoint();
         QModelIndex idx = indexAt(pos);
-        if (s_nLastTipItem != -1 && (!idx.isValid() || idx.column() != kChangesColumn || idx.row() != s_nLastTipItem)) {
+        if (s_nLastTipItem != -1 && (!idx.isValid() || idx.column() != CDATListModel::kColChanges || idx.row() != s_nLastTipItem)) {
             s_nLastTipItem = -1;
             QToolTip::hideText();
         }
@@ -640,7 +619,7 @@ bool CDATView::viewportEvent(QEvent* event) {
     auto* he = static_cast<QHelpEvent*>(event);
     QModelIndex idx = indexAt(he->pos());
     CDATDoc* doc = GetDocument();
-    if (!idx.isValid() || idx.column() != kChangesColumn || m_model.IsEmptyForm() || !doc) {
+    if (!idx.isValid() || idx.column() != CDATListModel::kColChanges || m_model.IsEmptyForm() || !doc) {
         s_nLastTipItem = -1;
         QToolTip::hideText();
         event->ignore();
@@ -684,4 +663,6 @@ void CDATView::SelectAllItems() { selectAll(); }
 void CDATView::ClearSelectedItems() { selectionModel()->clearSelection(); }
 QString CDATView::GetItemText(int row, int column) const { return m_model.CellText(row, column); }
 int CDATView::GetColumnWidth(int column) const { return header()->sectionSize(column); }
-int CDATView::GetColumnFormat(int column) const { return column >= 0 && column < 8 ? m_nFormat[column] : 0; }
+int CDATView::GetColumnFormat(int column) const {
+    return column >= 0 && column < CDATListModel::kColumns ? m_nFormat[column] : 0;
+}

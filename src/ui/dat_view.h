@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <QAbstractTableModel>
@@ -17,14 +18,61 @@
 #include "platform/qt/view.h"
 
 class CDATDoc;
+struct _dat_model;
 class QMenu;
 
 // The rows of one list, in display order, with the texts they were given.
-// Only hints rewrite the texts of columns 0 and 6 afterwards.
+// Only hints rewrite the texts of the Num and Changes cells afterwards.
 class CDATListModel : public QAbstractTableModel {
     Q_OBJECT
+    struct Row;
+
 public:
-    static constexpr int kColumns = 8;
+    // The list's columns, in display order. Each has one entry in
+    // kColumnSpecs, which says everything the list does with it.
+    enum Column : int {
+        kColNum,
+        kColEntry,
+        kColType,
+        kColGroup,
+        kColInstance,
+        kColViews,  // "Z/R"
+        kColChanges,
+        kColName,
+        kColumns
+    };
+
+    // What a cell holds, before it is formatted: a number printed "%d" or
+    // "%#08x", or a text as it stands.
+    struct CellValue {
+        enum Kind { kDecimal, kHex, kText } kind = kText;
+        long long number = 0;
+        std::wstring_view text;
+    };
+
+    // How a column sorts. The keys are read from the document's records,
+    // never from the texts shown.
+    enum class SortBy {
+        kNothing,     // every row compares equal
+        kNumber,      // `number` of each model, as a signed 64-bit key
+        kWords,       // `words` of each model in the list's collation, ranked at every sort
+        kFixedWords,  // as kWords for texts that never change while the archive is open:
+                      // ranked once, shared by every list of the document
+    };
+
+    struct ColumnSpec {
+        const wchar_t* title;
+        int format;  // CDATView::LVCFMT_LEFT or LVCFMT_RIGHT
+        // Every row shows the same text, so one row tells the column's width.
+        bool sameTextInEveryRow;
+        // The cell of a row as filled (and as hints rewrote it); `model` is
+        // the document's record of the row, null when the row has none.
+        CellValue (*cell)(const Row& row, const _dat_model* model);
+        SortBy sortBy;
+        std::int64_t (*number)(const CDATDoc& doc, std::size_t model);  // for kNumber
+        std::wstring_view (*words)(const _dat_model& model);            // for kWords, kFixedWords
+    };
+    static const ColumnSpec kColumnSpecs[kColumns];
 
     explicit CDATListModel(QObject* parent = nullptr) : QAbstractTableModel(parent) {}
 
@@ -46,8 +94,8 @@ public:
     int RowOf(std::intptr_t model) const;
     QString CellText(int row, int column) const;
 
-    // Rewrites one cell from the document: the Num cell (column 0) or the
-    // Changes cell (column 6) of model `model`.
+    // Rewrites one cell from the document: the Num cell (kColNum) or the
+    // Changes cell (kColChanges) of model `model`.
     void RewriteCell(std::intptr_t model, int column);
 
     // Reorders the rows so that `less` holds between neighbours; equal rows
@@ -60,11 +108,14 @@ public:
     std::vector<int> WidestRows(int column, const QFontMetrics& fm) const;
 
     static QString HexText(std::uint32_t v);  // "%#08x"
-    static const wchar_t* const kTitles[kColumns];
 
 private:
     void ApplyOrder(std::vector<std::int32_t> order);
+    static bool IsRightAligned(int column);
+    // The document's record of model `model`; null when there is none.
+    const _dat_model* ModelRecord(std::intptr_t model) const;
 
+    // What the cells show, as filled.
     struct Row {
         std::int32_t num = 0;  // the index row shown in Num
         std::uint32_t type = 0, group = 0, instance = 0;
@@ -94,8 +145,6 @@ public:
 
     // The header's item click: sorts by column c.
     void OnHeaderItemClick(int c);
-    // The sort comparison of two models by the current column and direction.
-    int CompareItems(std::intptr_t data1, std::intptr_t data2) const;
     // A right click at `pos` (viewport coordinates): the Edit context menu.
     QMenu* OnRClick(QPoint pos);
 
@@ -113,7 +162,7 @@ public:
     bool IsEmptyForm() const { return m_model.IsEmptyForm(); }
     CDATListModel& GetListModel() { return m_model; }
 
-    int m_bSortDescending[8] = {};
+    int m_bSortDescending[CDATListModel::kColumns] = {};
     int m_nSortColumn = 0;
     // The row whose Changes tip shows; one for all lists.
     static int s_nLastTipItem;
@@ -161,11 +210,12 @@ private:
     void SortByCurrentColumn();
     void ShowArrow();
     void SizeColumns();
-    // The ranks of the document's names in the list's collation, made once.
-    const std::vector<std::int32_t>& NameRanks();
+    // The ranks of a kFixedWords column's texts in the list's collation,
+    // made once for the document.
+    const std::vector<std::int32_t>& FixedRanks(int column);
 
     CDATListModel m_model;
-    std::shared_ptr<const std::vector<std::int32_t>> m_pNameRanks;
-    int m_nFormat[8] = {};
+    std::array<std::shared_ptr<const std::vector<std::int32_t>>, CDATListModel::kColumns> m_pFixedRanks;
+    int m_nFormat[CDATListModel::kColumns] = {};
     int m_nSelected = 0;
 };

@@ -3,6 +3,8 @@
 // line of the test's choosing and settings that start empty.
 
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include <QAction>
 #include <QMenu>
@@ -64,6 +66,25 @@ public:
         for (QAction* a : menu->actions())
             if (a->text() == text) return a;
         return nullptr;
+    }
+    // The entry of a menu that sends `command`.
+    static QAction* EntryFor(QMenu* menu, unsigned command) {
+        if (!menu) return nullptr;
+        for (QAction* a : menu->actions())
+            if (!a->isSeparator() && a->property("kvCommand").toUInt() == command) return a;
+        return nullptr;
+    }
+    // A menu's entries as (command, text), separators as (0, "-"), in order.
+    static std::vector<std::pair<unsigned, QString>> EntriesByCommand(QMenu* menu) {
+        std::vector<std::pair<unsigned, QString>> out;
+        if (!menu) return out;
+        for (QAction* a : menu->actions()) {
+            if (a->isSeparator())
+                out.emplace_back(0u, QStringLiteral("-"));
+            else
+                out.emplace_back(a->property("kvCommand").toUInt(), a->text());
+        }
+        return out;
     }
 
     MessageRecorder messages;

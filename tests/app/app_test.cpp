@@ -3,6 +3,10 @@
 // restart, dropped files, the shell's open requests, closing with the save
 // prompt, New Window, the context menu, and a picture of the main window.
 
+#include <algorithm>
+#include <utility>
+#include <vector>
+
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
@@ -49,12 +53,23 @@ protected:
     }
 };
 
-const QStringList kEditMenu = {
-    "F&lip/Mirror Model(s)\tAlt+L", "&Move Model(s)\tAlt+M",        "Re-&Orient\tAlt+O",
-    "&Rotate Model(s)\tAlt+R",      "Mea&sure Model\tAlt+S",        "S&cale Model(s)\tAlt+C",
-    "Mer&ge Model(s)\tAlt+G",       "Set &Transparency\tAlt+T",     "Replace Te&xture\tAlt+X",
-    "-",                            "Copy S&election List\tCtr+E",  "Select Clip&board List\tCtrl+L",
-    "Select &All\tCtrl+A"};
+// The Edit menu of an archive window: each entry's command and text, a
+// separator as (0, "-").
+const std::vector<std::pair<unsigned, QString>> kEditMenu = {
+    {ID_EDIT_FLIPMODELS, "F&lip/Mirror Model(s)\tAlt+L"},
+    {ID_EDIT_MOVEMODELS, "&Move Model(s)\tAlt+M"},
+    {ID_EDIT_REORIENT, "Re-&Orient\tAlt+O"},
+    {ID_EDIT_ROTATEMODELS, "&Rotate Model(s)\tAlt+R"},
+    {ID_EDIT_MEASUREMODEL, "Mea&sure Model\tAlt+S"},
+    {ID_EDIT_SCALEMODELS, "S&cale Model(s)\tAlt+C"},
+    {ID_EDIT_MERGEMODELS, "Mer&ge Model(s)\tAlt+G"},
+    {ID_EDIT_SETTRANSPARENCY, "Set &Transparency\tAlt+T"},
+    {ID_EDIT_REPLACETEXTURE, "Replace Te&xture\tAlt+X"},
+    {0, "-"},
+    {ID_EDIT_COPYSELECTIONLIST, "Copy S&election List\tCtr+E"},
+    {ID_EDIT_SELECTCLIPBOARDLIST, "Select Clip&board List\tCtrl+L"},
+    {ID_EDIT_SELECT_ALL, "Select &All\tCtrl+A"},
+};
 
 TEST_F(App, ABareStartShowsTheEmptyFrameAndOpensNothing) {
     AppRun run;
@@ -92,17 +107,19 @@ TEST_F(App, AStartWithAPathOpensItInAnArchiveWindow) {
     CDATView* list = ListOf(children[0]);
     ASSERT_TRUE(list);
     EXPECT_EQ(list->GetItemCount(), 3);
-    EXPECT_EQ(list->GetItemText(1, 7), "Hotel");
+    EXPECT_EQ(list->GetItemText(1, CDATListModel::kColName), "Hotel");
     EXPECT_EQ(children[0]->windowTitle(), "start.SC4Model");
     EXPECT_EQ(run.frame()->windowTitle(), "Korvane - start.SC4Model");
     EXPECT_EQ(run.MenuTitles(), (QStringList{"&File", "&Edit", "&View", "&Window", "&Help"}));
     QStringList file = run.Entries(run.Menu("&File"));
-    EXPECT_EQ(file.mid(0, 5), (QStringList{"&Open...\tCtrl+O", "&Close", "&Save\tCtrl+S", "Save &As...", "-"}));
-    ASSERT_EQ(file.size(), 8);
-    EXPECT_EQ(file[5], QString::fromStdWString(run.app->GetRecentFileList()->GetDisplayName(0)));
-    EXPECT_TRUE(file[5].startsWith("&1 ") && file[5].endsWith("start.SC4Model"));
-    EXPECT_EQ(file.mid(6), (QStringList{"-", "E&xit"}));
-    EXPECT_EQ(run.Entries(run.Menu("&Edit")), kEditMenu);
+    QAction* recent = AppRun::EntryFor(run.Menu("&File"), ID_FILE_MRU_FILE1);
+    ASSERT_TRUE(recent);
+    EXPECT_EQ(recent->text(), QString::fromStdWString(run.app->GetRecentFileList()->GetDisplayName(0)));
+    EXPECT_TRUE(recent->text().startsWith("&1 ") && recent->text().endsWith("start.SC4Model"));
+    EXPECT_EQ(file, (QStringList{"&Open...\tCtrl+O", "&Close", "&Save\tCtrl+S", "Save &As...", "-", recent->text(), "-",
+                                 "E&xit"}));
+    emit run.Menu("&Edit")->aboutToShow();
+    EXPECT_EQ(AppRun::EntriesByCommand(run.Menu("&Edit")), kEditMenu);
     // Each entry shows the state its command's update handler gives it.
     for (QAction* a : run.Menu("&Edit")->actions()) {
         if (a->isSeparator()) continue;
@@ -298,20 +315,25 @@ TEST_F(App, TheRecentFileListSurvivesARestart) {
     ASSERT_TRUE(run.started);
     QStringList file = run.Entries(run.Menu("&File"));
     ASSERT_EQ(file.size(), 7);
-    EXPECT_TRUE(file[3].startsWith("&1 ") && file[3].endsWith("second.dat")) << file[3].toStdString();
-    EXPECT_TRUE(file[4].startsWith("&2 ") && file[4].endsWith("first.dat")) << file[4].toStdString();
+    QAction* first = AppRun::EntryFor(run.Menu("&File"), ID_FILE_MRU_FILE1);
+    QAction* second = AppRun::EntryFor(run.Menu("&File"), ID_FILE_MRU_FILE1 + 1);
+    ASSERT_TRUE(first && second);
+    EXPECT_TRUE(first->text().startsWith("&1 ") && first->text().endsWith("second.dat")) << first->text().toStdString();
+    EXPECT_TRUE(second->text().startsWith("&2 ") && second->text().endsWith("first.dat")) << second->text().toStdString();
     // Choosing an entry opens it; an entry whose file has gone is dropped.
-    run.Entry(run.Menu("&File"), file[4])->trigger();
+    second->trigger();
     kvtest::Settle();
     ASSERT_EQ(run.frame()->GetChildFrames().size(), 1u);
     EXPECT_EQ(run.frame()->GetChildFrames()[0]->windowTitle(), "first.dat");
     // The archive window's File menu lists first.dat first now; second.dat has gone from the disk.
     QFile::remove(b);
-    QStringList now = run.Entries(run.Menu("&File"));
-    ASSERT_EQ(now.size(), 9);
-    EXPECT_TRUE(now[5].endsWith("first.dat"));
-    ASSERT_TRUE(now[6].endsWith("second.dat"));
-    run.Entry(run.Menu("&File"), now[6])->trigger();
+    ASSERT_EQ(run.Entries(run.Menu("&File")).size(), 9);
+    first = AppRun::EntryFor(run.Menu("&File"), ID_FILE_MRU_FILE1);
+    second = AppRun::EntryFor(run.Menu("&File"), ID_FILE_MRU_FILE1 + 1);
+    ASSERT_TRUE(first && second);
+    EXPECT_TRUE(first->text().endsWith("first.dat"));
+    ASSERT_TRUE(second->text().endsWith("second.dat"));
+    second->trigger();
     kvtest::Settle();
     EXPECT_EQ(run.messages.boxes().size(), 1u);
     EXPECT_EQ(run.app->GetRecentFileList()->GetEntries().size(), 1u);
@@ -323,12 +345,13 @@ TEST_F(App, TheTenRecentFilesHaveTheMnemonicsOneToNineAndOneZero) {
     ASSERT_TRUE(run.started);
     for (int k = 10; k >= 1; --k) run.app->AddToRecentFileList(Archive(QStringLiteral("recent%1.dat").arg(k).toStdString()).toStdWString());
     run.frame()->UpdateRecentFileMenu();
-    QStringList file = run.Entries(run.Menu("&File"));
-    ASSERT_EQ(file.size(), 15);
+    ASSERT_EQ(run.Entries(run.Menu("&File")).size(), 15);
     for (int k = 1; k <= 10; ++k) {
+        QAction* entry = AppRun::EntryFor(run.Menu("&File"), ID_FILE_MRU_FILE1 + static_cast<unsigned>(k - 1));
+        ASSERT_TRUE(entry) << k;
         QString prefix = k < 10 ? QStringLiteral("&%1 ").arg(k) : QStringLiteral("1&0 ");
-        EXPECT_TRUE(file[2 + k].startsWith(prefix) && file[2 + k].endsWith(QStringLiteral("recent%1.dat").arg(k)))
-            << file[2 + k].toStdString();
+        EXPECT_TRUE(entry->text().startsWith(prefix) && entry->text().endsWith(QStringLiteral("recent%1.dat").arg(k)))
+            << entry->text().toStdString();
     }
 }
 
@@ -415,7 +438,7 @@ TEST_F(App, NewWindowIsASecondViewWithItsOwnSortAndSelection) {
     CDATView* first = ListOf(children[0]);
     CDATView* second = ListOf(children[1]);
     ASSERT_TRUE(first && second);
-    second->OnHeaderItemClick(0);  // descending, in the second window only
+    second->OnHeaderItemClick(CDATListModel::kColNum);  // descending, in the second window only
     EXPECT_EQ(second->GetItemData(0), 2);
     EXPECT_EQ(first->GetItemData(0), 0);
     first->SetItemSelected(0, true);
@@ -424,8 +447,8 @@ TEST_F(App, NewWindowIsASecondViewWithItsOwnSortAndSelection) {
     auto* doc = dynamic_cast<CDATDoc*>(first->GetDocument());
     doc->m_pModels[0].szStatus[5] = L'T';
     doc->UpdateAllViews(nullptr, 0, HINT_MODEL_CHANGES);
-    EXPECT_EQ(first->GetItemText(0, 6)[5], QChar('T'));
-    EXPECT_EQ(second->GetItemText(2, 6)[5], QChar('T'));
+    EXPECT_EQ(first->GetItemText(0, CDATListModel::kColChanges)[5], QChar('T'));
+    EXPECT_EQ(second->GetItemText(2, CDATListModel::kColChanges)[5], QChar('T'));
     // Closing one window keeps the document; the other loses its number.
     children[1]->close();
     kvtest::Settle();
@@ -475,11 +498,12 @@ TEST_F(App, ARightClickOpensTheEditContextMenu) {
     for (QWidget* w : QApplication::topLevelWidgets())
         if (w->objectName() == "ContextMenu119" && w->isVisible()) menu = static_cast<QMenu*>(w);
     ASSERT_TRUE(menu);
-    QStringList texts;
-    for (QAction* a : menu->actions()) texts << (a->isSeparator() ? QStringLiteral("-") : a->text());
-    QStringList expected = kEditMenu;
-    expected[2] = "Re-&Orientate\tAlt+O";
-    EXPECT_EQ(texts, expected);
+    // The menu bar's Edit entries, with Re-Orient worded as the context menu words it.
+    std::vector<std::pair<unsigned, QString>> expected = kEditMenu;
+    auto reorient = std::find_if(expected.begin(), expected.end(), [](const auto& e) { return e.first == ID_EDIT_REORIENT; });
+    ASSERT_NE(reorient, expected.end());
+    reorient->second = "Re-&Orientate\tAlt+O";
+    EXPECT_EQ(AppRun::EntriesByCommand(menu), expected);
     // The click selected its row; the view's update handlers decide the entries.
     EXPECT_TRUE(list->IsItemSelected(1));
     for (QAction* a : menu->actions()) {
@@ -490,9 +514,7 @@ TEST_F(App, ARightClickOpensTheEditContextMenu) {
         EXPECT_EQ(a->isEnabled(), known && ui.m_bEnabled) << a->text().toStdString();
     }
     // The pointer over an entry shows its prompt in the status bar, as over the main menus.
-    QAction* move = nullptr;
-    for (QAction* a : menu->actions())
-        if (a->text() == "&Move Model(s)\tAlt+M") move = a;
+    QAction* move = AppRun::EntryFor(menu, ID_EDIT_MOVEMODELS);
     ASSERT_TRUE(move);
     QTest::mouseMove(menu, menu->actionGeometry(move).center());
     kvtest::Settle();

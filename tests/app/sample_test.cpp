@@ -24,7 +24,7 @@ TEST(Sample, OpensWithSixModels) {
     ASSERT_TRUE(list);
     ASSERT_EQ(list->GetItemCount(), 6);
     QStringList names;
-    for (int r = 0; r < 6; ++r) names << list->GetItemText(r, 7) + "/" + list->GetItemText(r, 5);
+    for (int r = 0; r < 6; ++r) names << list->GetItemText(r, CDATListModel::kColName) + "/" + list->GetItemText(r, CDATListModel::kColViews);
     EXPECT_EQ(names, (QStringList{"Garden_Shed/1", "Water_Tower/1", "Bus_Stop/1", "Billboard/1", "Corner_Shop/20",
                                   "Office_Block/20"}));
     EXPECT_TRUE(run.messages.boxes().empty());

@@ -21,6 +21,7 @@
 namespace {
 
 using kvtest::ModelSpec;
+using enum CDATListModel::Column;
 
 // A document opened the way the program opens files, and its list.
 struct ListFixture {
@@ -76,18 +77,18 @@ TEST(DatView, FreshListShowsModelTableOrderWithArrowOnNum) {
     ASSERT_EQ(f.view->GetItemCount(), 3);
     EXPECT_EQ(f.Order(), (std::vector<std::intptr_t>{0, 1, 2}));
     // Row texts as the columns define them; the set lists once, under its base row.
-    EXPECT_EQ(f.view->GetItemText(1, 0), "1");
-    EXPECT_EQ(f.view->GetItemText(1, 1), "S3D file");
-    EXPECT_EQ(f.view->GetItemText(1, 2), "0x5ad0e817");
-    EXPECT_EQ(f.view->GetItemText(1, 3), "0x000020");
-    EXPECT_EQ(f.view->GetItemText(1, 4), "0x020000");
-    EXPECT_EQ(f.view->GetItemText(1, 5), "20");
-    EXPECT_EQ(f.view->GetItemText(1, 6), QString(7, QChar(0x2013)));
-    EXPECT_EQ(f.view->GetItemText(1, 7), "Hotel");
-    EXPECT_EQ(f.view->GetItemText(2, 0), "21");
-    EXPECT_EQ(f.view->GetColumnFormat(0), CDATView::LVCFMT_RIGHT | CDATView::HDF_SORTUP);
-    EXPECT_EQ(f.view->GetColumnFormat(5), CDATView::LVCFMT_RIGHT);
-    EXPECT_EQ(f.view->header()->sortIndicatorSection(), 0);
+    EXPECT_EQ(f.view->GetItemText(1, kColNum), "1");
+    EXPECT_EQ(f.view->GetItemText(1, kColEntry), "S3D file");
+    EXPECT_EQ(f.view->GetItemText(1, kColType), "0x5ad0e817");
+    EXPECT_EQ(f.view->GetItemText(1, kColGroup), "0x000020");
+    EXPECT_EQ(f.view->GetItemText(1, kColInstance), "0x020000");
+    EXPECT_EQ(f.view->GetItemText(1, kColViews), "20");
+    EXPECT_EQ(f.view->GetItemText(1, kColChanges), QString(7, QChar(0x2013)));
+    EXPECT_EQ(f.view->GetItemText(1, kColName), "Hotel");
+    EXPECT_EQ(f.view->GetItemText(2, kColNum), "21");
+    EXPECT_EQ(f.view->GetColumnFormat(kColNum), CDATView::LVCFMT_RIGHT | CDATView::HDF_SORTUP);
+    EXPECT_EQ(f.view->GetColumnFormat(kColViews), CDATView::LVCFMT_RIGHT);
+    EXPECT_EQ(f.view->header()->sortIndicatorSection(), kColNum);
     EXPECT_FALSE(f.view->isHeaderHidden());
     EXPECT_TRUE(f.messages.boxes().empty());
 }
@@ -103,22 +104,22 @@ TEST(DatView, HexCellsFollowThePrintfForm) {
 TEST(DatView, HeaderClicksSortAndEachColumnRemembersItsDirection) {
     ListFixture f(ThreeGroups());
     ASSERT_TRUE(f.view);
-    f.ClickHeader(0);
+    f.ClickHeader(kColNum);
     EXPECT_EQ(f.Order(), (std::vector<std::intptr_t>{2, 1, 0}));
-    EXPECT_EQ(f.view->GetColumnFormat(0), CDATView::LVCFMT_RIGHT | CDATView::HDF_SORTDOWN);
-    f.ClickHeader(3);  // Group, ascending, as unsigned numbers
+    EXPECT_EQ(f.view->GetColumnFormat(kColNum), CDATView::LVCFMT_RIGHT | CDATView::HDF_SORTDOWN);
+    f.ClickHeader(kColGroup);  // Group, ascending, as unsigned numbers
     EXPECT_EQ(f.Order(), (std::vector<std::intptr_t>{2, 1, 0}));
-    EXPECT_EQ(f.view->GetColumnFormat(0), CDATView::LVCFMT_RIGHT);
-    EXPECT_EQ(f.view->GetColumnFormat(3), CDATView::HDF_SORTUP);
-    EXPECT_EQ(f.view->header()->sortIndicatorSection(), 3);
-    f.ClickHeader(3);
+    EXPECT_EQ(f.view->GetColumnFormat(kColNum), CDATView::LVCFMT_RIGHT);
+    EXPECT_EQ(f.view->GetColumnFormat(kColGroup), CDATView::HDF_SORTUP);
+    EXPECT_EQ(f.view->header()->sortIndicatorSection(), kColGroup);
+    f.ClickHeader(kColGroup);
     EXPECT_EQ(f.Order(), (std::vector<std::intptr_t>{0, 1, 2}));
-    EXPECT_EQ(f.view->GetColumnFormat(3), CDATView::HDF_SORTDOWN);
-    f.ClickHeader(0);  // Num comes back descending, as it was left
+    EXPECT_EQ(f.view->GetColumnFormat(kColGroup), CDATView::HDF_SORTDOWN);
+    f.ClickHeader(kColNum);  // Num comes back descending, as it was left
     EXPECT_EQ(f.Order(), (std::vector<std::intptr_t>{2, 1, 0}));
-    EXPECT_EQ(f.view->GetColumnFormat(0), CDATView::LVCFMT_RIGHT | CDATView::HDF_SORTDOWN);
-    EXPECT_EQ(f.view->GetColumnFormat(3), 0);
-    f.ClickHeader(0);
+    EXPECT_EQ(f.view->GetColumnFormat(kColNum), CDATView::LVCFMT_RIGHT | CDATView::HDF_SORTDOWN);
+    EXPECT_EQ(f.view->GetColumnFormat(kColGroup), 0);
+    f.ClickHeader(kColNum);
     EXPECT_EQ(f.Order(), (std::vector<std::intptr_t>{0, 1, 2}));
 }
 
@@ -126,11 +127,11 @@ TEST(DatView, NamesSortByTheLocaleAndEqualRowsKeepTheirOrder) {
     ListFixture f({{1, 0x10, false, "b"}, {1, 0x20, false, "A"}, {1, 0x30, false, "a"}, {1, 0x40, false, "B"},
                    {1, 0x50, false, "a"}});
     ASSERT_TRUE(f.view);
-    f.ClickHeader(7);
+    f.ClickHeader(kColName);
     EXPECT_EQ(f.Order(), (std::vector<std::intptr_t>{2, 4, 1, 0, 3}));
-    f.ClickHeader(5);  // all one view: nothing moves
+    f.ClickHeader(kColViews);  // all one view: nothing moves
     EXPECT_EQ(f.Order(), (std::vector<std::intptr_t>{2, 4, 1, 0, 3}));
-    f.ClickHeader(1);  // every row equal
+    f.ClickHeader(kColEntry);  // every row equal
     EXPECT_EQ(f.Order(), (std::vector<std::intptr_t>{2, 4, 1, 0, 3}));
 }
 
@@ -141,15 +142,17 @@ TEST(DatView, NamesSortAsWordsWhereHyphensAndApostrophesWeighNextToNothing) {
     for (std::size_t i = 0; i < names.size(); ++i) models.push_back({1, static_cast<std::uint32_t>(0x10 * (i + 1)), false, names[i]});
     ListFixture f(models);
     ASSERT_TRUE(f.view);
-    f.ClickHeader(7);
+    f.ClickHeader(kColName);
     QStringList shown;
-    for (int r = 0; r < f.view->GetItemCount(); ++r) shown << f.view->GetItemText(r, 7);
-    EXPECT_EQ(shown, (QStringList{"a_c", "ab", "a-c", "coop", "co-op", "Co-op", "itr", "it's"}));
-    // The list's sort callback agrees with the sort.
-    for (int r = 0; r + 1 < f.view->GetItemCount(); ++r)
-        EXPECT_LT(f.view->CompareItems(f.view->GetItemData(r), f.view->GetItemData(r + 1)), 0) << r;
-    f.ClickHeader(7);
-    EXPECT_EQ(f.view->GetItemText(0, 7), "it's");
+    for (int r = 0; r < f.view->GetItemCount(); ++r) shown << f.view->GetItemText(r, kColName);
+    const QStringList ascending{"a_c", "ab", "a-c", "coop", "co-op", "Co-op", "itr", "it's"};
+    EXPECT_EQ(shown, ascending);
+    // Descending is the exact reverse: equal rows would keep their order, so
+    // no two of these names compare equal.
+    f.ClickHeader(kColName);
+    shown.clear();
+    for (int r = 0; r < f.view->GetItemCount(); ++r) shown << f.view->GetItemText(r, kColName);
+    EXPECT_EQ(shown, QStringList(ascending.rbegin(), ascending.rend()));
 }
 
 TEST(DatView, SortingReadsTheRecordsNotTheCellTexts) {
@@ -157,10 +160,10 @@ TEST(DatView, SortingReadsTheRecordsNotTheCellTexts) {
     ASSERT_TRUE(f.view);
     // A mark set without a hint: the cell keeps its old text, the sort sees the mark.
     f.doc->m_pModels[2].szStatus[1] = L'M';
-    f.ClickHeader(6);
+    f.ClickHeader(kColChanges);
     int first = f.view->GetListModel().RowOf(2);
     EXPECT_TRUE(first == 0 || first == 2) << "the marked model sorts apart from the unmarked ones";
-    f.ClickHeader(6);
+    f.ClickHeader(kColChanges);
     EXPECT_EQ(f.view->GetListModel().RowOf(2), 2 - first);
     EXPECT_EQ(f.view->GetItemText(f.view->GetListModel().RowOf(2), 6), QString(7, QChar(0x2013)));
 }
@@ -168,25 +171,25 @@ TEST(DatView, SortingReadsTheRecordsNotTheCellTexts) {
 TEST(DatView, HintsRewriteOneCellWithoutResorting) {
     ListFixture f(ThreeGroups());
     ASSERT_TRUE(f.view);
-    f.ClickHeader(6);  // sorted on Changes
+    f.ClickHeader(kColChanges);  // sorted on Changes
     std::vector<std::intptr_t> before = f.Order();
     CDATDoc& doc = *f.doc;
     doc.m_pModels[1].szStatus[3] = L'S';
     doc.m_pModels[1].nRow = 2;  // as a re-orientation would leave it
     doc.UpdateAllViews(nullptr, 1, HINT_MODEL_CHANGES);
     int row = f.view->GetListModel().RowOf(1);
-    EXPECT_EQ(f.view->GetItemText(row, 6), QString::fromWCharArray(L"\u2013\u2013\u2013S\u2013\u2013\u2013"));
-    EXPECT_EQ(f.view->GetItemText(row, 0), "1") << "hint 10 leaves the Num cell alone";
+    EXPECT_EQ(f.view->GetItemText(row, kColChanges), QString::fromWCharArray(L"\u2013\u2013\u2013S\u2013\u2013\u2013"));
+    EXPECT_EQ(f.view->GetItemText(row, kColNum), "1") << "hint 10 leaves the Num cell alone";
     EXPECT_EQ(f.Order(), before);
     doc.UpdateAllViews(nullptr, 1, HINT_MODEL_ROW);
-    EXPECT_EQ(f.view->GetItemText(row, 0), "2");
+    EXPECT_EQ(f.view->GetItemText(row, kColNum), "2");
     EXPECT_EQ(f.Order(), before);
     // A hint for a model that has no row changes nothing.
     doc.UpdateAllViews(nullptr, 77, HINT_MODEL_CHANGES);
     doc.UpdateAllViews(nullptr, -1, HINT_MODEL_ROW);
     EXPECT_EQ(f.Order(), before);
     // Num sorts by model-table position, whatever the cell says.
-    f.ClickHeader(0);
+    f.ClickHeader(kColNum);
     EXPECT_EQ(f.Order(), (std::vector<std::intptr_t>{0, 1, 2}));
     doc.m_pModels[1].nRow = 1;
 }
@@ -195,7 +198,7 @@ TEST(DatView, SelectionTravelsWithItsRows) {
     ListFixture f(ThreeGroups());
     ASSERT_TRUE(f.view);
     f.view->SetItemSelected(0, true);
-    f.ClickHeader(0);  // model 0 is now the last row
+    f.ClickHeader(kColNum);  // model 0 is now the last row
     EXPECT_EQ(f.view->GetSelectedCount(), 1);
     EXPECT_TRUE(f.view->IsItemSelected(2));
     EXPECT_FALSE(f.view->IsItemSelected(0));
@@ -216,9 +219,9 @@ TEST(DatView, ColumnsFitTheirTitlePlus32AndTheirWidestCellWhole) {
         ListFixture f(models);
         ASSERT_TRUE(f.view);
         QFontMetrics titles(f.view->header()->font());
-        for (int c = 0; c < 8; ++c) {
+        for (int c = 0; c < CDATListModel::kColumns; ++c) {
             int width = f.view->GetColumnWidth(c);
-            EXPECT_GE(width, titles.horizontalAdvance(QString::fromWCharArray(CDATListModel::kTitles[c])) + 32) << c;
+            EXPECT_GE(width, titles.horizontalAdvance(QString::fromWCharArray(CDATListModel::kColumnSpecs[c].title)) + 32) << c;
             // The width the view's own delegate asks for to draw the cell unelided.
             for (int r = 0; r < f.view->GetItemCount(); ++r)
                 EXPECT_GE(width, f.view->sizeHintForIndex(f.view->model()->index(r, c)).width())
@@ -234,14 +237,14 @@ TEST(DatView, ChangesTipWordsTheMarksOfTheRowUnderThePointer) {
     f.doc->m_pModels[0].szStatus[3] = L'S';
     f.doc->m_pModels[1].szStatus[2] = L'R';
     CDATView::s_nLastTipItem = -1;
-    EXPECT_EQ(f.HoverTip(0, 6), "Moved, Scaled");
+    EXPECT_EQ(f.HoverTip(0, kColChanges), "Moved, Scaled");
     // Onto another row: the pointer's move closes the old tip, its rest opens the new one.
-    EXPECT_EQ(f.HoverTip(1, 6), "Reoriented");
-    EXPECT_EQ(f.HoverTip(1, 6), "Reoriented");
+    EXPECT_EQ(f.HoverTip(1, kColChanges), "Reoriented");
+    EXPECT_EQ(f.HoverTip(1, kColChanges), "Reoriented");
     // Other columns have no tip.
-    EXPECT_EQ(f.HoverTip(1, 7), "");
+    EXPECT_EQ(f.HoverTip(1, kColName), "");
     EXPECT_EQ(CDATView::s_nLastTipItem, -1);
-    EXPECT_EQ(f.HoverTip(0, 6), "Moved, Scaled");
+    EXPECT_EQ(f.HoverTip(0, kColChanges), "Moved, Scaled");
     QToolTip::hideText();
 }
 

@@ -62,7 +62,7 @@ struct DriverWindow {
         return ui.m_bEnabled;
     }
     std::wstring Marks(int m) const { return std::wstring(doc->m_pModels[static_cast<std::size_t>(m)].szStatus.data(), 7); }
-    QString ChangesCell(int m) const { return view->GetItemText(view->GetListModel().RowOf(m), 6); }
+    QString ChangesCell(int m) const { return view->GetItemText(view->GetListModel().RowOf(m), CDATListModel::kColChanges); }
 
     std::unique_ptr<CDATDoc> doc;
     std::unique_ptr<CDATView> view;
@@ -115,11 +115,11 @@ TEST(CommandDriver, WalksSelectedModelsInDisplayOrderAndTwentyViewsInViewOrder) 
     kvtest::MessageRecorder messages;
     DriverWindow w(kFive);
     ASSERT_TRUE(w.doc);
-    w.view->OnHeaderItemClick(3);
-    w.view->OnHeaderItemClick(3);  // group descending: E D C B A
+    w.view->OnHeaderItemClick(CDATListModel::kColGroup);
+    w.view->OnHeaderItemClick(CDATListModel::kColGroup);  // group descending: E D C B A
     w.Select({0, 1, 3});
     std::vector<std::pair<int, int>> calls;
-    EXPECT_TRUE(kv::RunEntryEdits(*w.view, kv::kMarkMove, 3, [&](int row, int v) {
+    EXPECT_TRUE(kv::RunEntryEdits(*w.view, kv::kMarkMove, kv::InternalError::kMoveViewMissing, [&](int row, int v) {
         calls.emplace_back(row, v);
         return true;
     }));
@@ -156,7 +156,7 @@ TEST(CommandDriver, AStepPerModelGetsEachModelOnceBeforeItsEntries) {
         stepped.push_back(m);
         _model_dimensions dims;
         if (!w.doc->MeasureModel(m, &dims)) return false;
-        return kv::ForEachModelEntry(*w.doc, m, 3, [&](int row, int v) {
+        return kv::ForEachModelEntry(*w.doc, m, kv::InternalError::kMoveViewMissing, [&](int row, int v) {
             return w.doc->MoveModel(row, v % 4, static_cast<float>(-dims.dMinX), 0.0f, 0.0f);
         });
     }));
@@ -193,7 +193,7 @@ TEST(CommandDriver, AFailureEndsTheCommandBeforeTheCommit) {
         ++calls;
         return w.doc->MoveModel(row, v % 4, 1.0f, 2.0f, 3.0f);
     };
-    EXPECT_FALSE(kv::RunEntryEdits(*w.view, kv::kMarkMove, 3, edit));
+    EXPECT_FALSE(kv::RunEntryEdits(*w.view, kv::kMarkMove, kv::InternalError::kMoveViewMissing, edit));
     EXPECT_EQ(calls, 1 + 2);
     // The entries before the failing one are edited, the failing one is not.
     EXPECT_NE(bytesOf(w.doc->FindViewRow(bBase, 1)), view1Before);
@@ -209,7 +209,7 @@ TEST(CommandDriver, AFailureEndsTheCommandBeforeTheCommit) {
     // The next command that completes marks the document modified, though
     // every entry went back in place at its old size.
     w.Select({2});
-    EXPECT_TRUE(kv::RunEntryEdits(*w.view, kv::kMarkScale, 1,
+    EXPECT_TRUE(kv::RunEntryEdits(*w.view, kv::kMarkScale, kv::InternalError::kScaleViewMissing,
                                   [&](int row, int v) { return w.doc->MoveModel(row, v, 0.5f, 0.0f, 0.0f); }));
     EXPECT_FALSE(w.doc->AnyPending());
     EXPECT_TRUE(w.doc->IsModified());
@@ -219,7 +219,7 @@ TEST(CommandDriver, AFailureEndsTheCommandBeforeTheCommit) {
     w.doc->SetModifiedFlag(false);
     messages.Clear();
     w.Select({0, 1});
-    EXPECT_FALSE(kv::RunSingleViewEdits(*w.view, kv::kMarkFlip, 5,
+    EXPECT_FALSE(kv::RunSingleViewEdits(*w.view, kv::kMarkFlip, kv::InternalError::kFlipNotSingleView,
                                         [&](int row) { return w.doc->FlipModel(row, 0, false); }));
     EXPECT_EQ(messages.texts(), std::vector<std::wstring>{L"Internal Error #5! This should never occur!!!"});
     EXPECT_TRUE(w.doc->IsModified());
@@ -237,7 +237,7 @@ TEST(CommandDriver, AMissingViewIsTheCommandsInternalError) {
 
     w.Select({0, 1, 2});
     std::vector<int> views;
-    EXPECT_FALSE(kv::RunEntryEdits(*w.view, kv::kMarkScale, 1, [&](int, int v) {
+    EXPECT_FALSE(kv::RunEntryEdits(*w.view, kv::kMarkScale, kv::InternalError::kScaleViewMissing, [&](int, int v) {
         views.push_back(v);
         return true;
     }));
@@ -254,7 +254,7 @@ TEST(CommandDriver, AMissingViewIsTheCommandsInternalError) {
     w.Select({1});
     views.clear();
     EXPECT_TRUE(kv::ForEachModelEntry(
-        *w.doc, 1, 2,
+        *w.doc, 1, kv::InternalError::kTransparencyViewMissing,
         [&](int, int v) {
             views.push_back(v);
             return true;
@@ -266,8 +266,8 @@ TEST(CommandDriver, AMissingViewIsTheCommandsInternalError) {
 
 TEST(CommandDriver, InternalErrorsReadAsTheProgramAlwaysWroteThem) {
     kvtest::MessageRecorder messages;
-    kv::ShowInternalError(6);
-    kv::ShowInternalError(37);
+    kv::ShowInternalError(kv::InternalError::kReorientNotTwentyView);
+    kv::ShowInternalError(kv::InternalError::kSelectionListRowMissing);
     EXPECT_EQ(messages.texts(), (std::vector<std::wstring>{L"Internal Error #6! This should never occur!!!",
                                                            L"Internal Error #37! This should never occur!!!"}));
     EXPECT_EQ(messages.boxes()[0].type & MB_TYPEMASK, unsigned{MB_OK});

@@ -547,7 +547,7 @@ protected:
     }
     // Num descending: the second single-view model, the set, the first.
     void SortNumDescending() {
-        view->OnHeaderItemClick(0);
+        view->OnHeaderItemClick(CDATListModel::kColNum);
         ASSERT_EQ(view->GetItemData(0), ModelOfGroup(kGroupOther));
         ASSERT_EQ(view->GetItemData(1), ModelOfGroup(kGroupTwenty));
     }
@@ -689,7 +689,7 @@ TEST_F(GeometryCommands, ScaleWidthOnlySwapsXAndZInOddRotations) {
     EXPECT_EQ(Marks(kGroupTwenty), MarkOnly(3));
     EXPECT_EQ(Marks(kGroupOther), std::wstring(7, kUnchangedMark));
     // The hint rewrote the Changes cell of the list.
-    EXPECT_EQ(view->GetItemText(ListRowOf(kGroupTwenty), 6), QString::fromStdWString(MarkOnly(3)));
+    EXPECT_EQ(view->GetItemText(ListRowOf(kGroupTwenty), CDATListModel::kColChanges), QString::fromStdWString(MarkOnly(3)));
     ExpectCompleted();
 
     // The committed image holds the new bytes: it reopens with them.
@@ -807,7 +807,7 @@ TEST_F(GeometryCommands, ReorientClockwiseRenumbersTheViewsAndRebuildsTheDirecto
             << r;
     const int m = ModelOfGroup(kGroupTwenty);
     EXPECT_EQ(doc->m_pModels[static_cast<std::size_t>(m)].nRow, rowsOfRotation[1]);
-    EXPECT_EQ(view->GetItemText(view->GetListModel().RowOf(m), 0), QString::number(rowsOfRotation[1]));
+    EXPECT_EQ(view->GetItemText(view->GetListModel().RowOf(m), CDATListModel::kColNum), QString::number(rowsOfRotation[1]));
     EXPECT_EQ(Marks(kGroupTwenty), MarkOnly(2));
     EXPECT_TRUE(doc->IsModified());
     EXPECT_TRUE(rec.texts().empty());

@@ -928,6 +928,25 @@ TEST_F(TextureCommand, NothingChangedCommitsButLeavesTheArchiveUnmodified) {
     }
 }
 
+TEST_F(TextureCommand, AMissingViewEndsTheCommandWithItsInternalError) {
+    Workspace w;
+    CDATDoc* doc = w.Open("missing.dat", {Model{0x2000, 0x20000, true, "Twenty"}});
+    ASSERT_TRUE(doc);
+    // View 9 (zoom index 2, rotation 1) goes missing from the index.
+    _dbpf_index_entry e = doc->IndexEntry(9);
+    ASSERT_EQ(e.instance, 0x20210u);
+    e.instance = 0x7777;
+    doc->SetIndexEntry(9, e);
+    Workspace::Select(doc, {0});
+    kvtest::ModalScript script;
+    script.Then(AnswerMasks("0x????????", "0x#####???"));
+    Workspace::Run(doc, ID_EDIT_REPLACETEXTURE);
+    EXPECT_EQ(script.titles().size(), 1u);  // no result dialog
+    EXPECT_EQ(w.messages.texts(), std::vector<std::wstring>{L"Internal Error #2! This should never occur!!!"});
+    EXPECT_EQ(Materials(doc, 8).at(0).textures.at(0).textureId, (0x20200u & 0xFFFFF000u) | 0xBCDu);  // edited before the stop
+    EXPECT_EQ(Marks(doc, 0), kUnmarked);
+}
+
 TEST_F(TextureCommand, NoEntryProcessedIsAnInternalError) {
     Workspace w;
     CDATDoc* doc = w.Open("none.dat", {Model{}});

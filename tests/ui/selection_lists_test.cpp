@@ -182,8 +182,8 @@ TEST(SelectionLists, CopyPutsTheSelectedBaseEntriesInDisplayOrder) {
     ListWindow w(kModels);
     ASSERT_TRUE(w.doc);
     // Group, descending: Charlie, Bravo, Alpha, Delta.
-    w.view->OnHeaderItemClick(3);
-    w.view->OnHeaderItemClick(3);
+    w.view->OnHeaderItemClick(CDATListModel::kColGroup);
+    w.view->OnHeaderItemClick(CDATListModel::kColGroup);
     w.SelectModels({0, 1, 2});
     EXPECT_TRUE(w.Enabled(ID_EDIT_COPYSELECTIONLIST));
     SetClipboard(QStringLiteral("old"));
@@ -207,7 +207,7 @@ TEST(SelectionLists, CopyThenSelectInAnotherWindowSelectsTheSameModels) {
     ListWindow w(kModels);
     ASSERT_TRUE(w.doc);
     CDATView* second = w.AddView();
-    second->OnHeaderItemClick(7);  // by name: another display order
+    second->OnHeaderItemClick(CDATListModel::kColName);  // by name: another display order
     w.SelectModels({3, 1});
     w.Run(ID_EDIT_COPYSELECTIONLIST);
     EXPECT_TRUE(w.Enabled(ID_EDIT_SELECTCLIPBOARDLIST, second));

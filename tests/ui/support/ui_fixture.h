@@ -17,6 +17,7 @@
 #include "platform/qt/winapp.h"
 #include "support/dbpf_builder.h"
 #include "support/message_recorder.h"
+#include "support/qt_printers.h"
 
 class CDATDoc;
 class CDATView;
