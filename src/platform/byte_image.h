@@ -4,12 +4,12 @@
 // the file, or copied by a commit; clearing them first would cost a whole
 // extra pass over hundreds of megabytes).
 //
-// Large images live in private anonymous memory aligned to 2 MiB and advised
-// for huge pages: the kernel then fills a fresh image in a few hundred faults
-// instead of one for every 4 KiB page, which is most of what reading a large
-// archive into new memory costs. Smaller images, and any where that memory or
-// the advice is not to be had, are ordinary heap memory. The file is never mapped: what
-// another program later does to the file cannot reach an open image.
+// The memory is ordinary heap memory (a large image gets its own anonymous
+// mapping from the C library), never advised for huge pages: in a fresh
+// process, which is how a user opens an archive, the kernel's clearing of
+// each fresh huge page cost several times what reading the file does. The file
+// is never mapped: what another program later does to the file cannot reach an
+// open image.
 
 #include <cstddef>
 #include <cstdint>
@@ -18,21 +18,13 @@
 
 namespace kv {
 
-// Gives an image's memory back the way it was taken.
+// Gives an image's memory back.
 struct ByteImageRelease {
-    std::size_t mapped = 0;  // length of the anonymous mapping; 0 for heap memory
-    bool advised = false;    // the mapping is advised for huge pages
     void operator()(std::uint8_t* p) const noexcept;
 };
 
 class ByteImage {
 public:
-    // From this size on an image gets huge-page memory. Below it the heap
-    // often hands back memory that is already faulted in (the C library
-    // keeps blocks below 32 MiB for reuse), and rounding up to whole 2 MiB
-    // pages would cost a larger share.
-    static constexpr std::size_t kHugePageThreshold = std::size_t{32} << 20;
-
     ByteImage() = default;
 
     std::size_t size() const noexcept { return m_size; }
@@ -63,9 +55,6 @@ public:
         m_bytes.reset();
         m_size = 0;
     }
-
-    // Whether the image lies in memory advised for huge pages.
-    bool HugePageAdvised() const noexcept { return m_bytes.get_deleter().advised; }
 
 private:
     using Release = ByteImageRelease;
