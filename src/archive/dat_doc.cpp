@@ -47,7 +47,7 @@ void CDATDoc::SetIndexEntry(std::uint32_t row, const _dbpf_index_entry& e) {
 }
 
 std::span<const std::uint8_t> CDATDoc::EntryBytes(std::uint32_t row) const {
-    if (HasPending(row)) return *m_ppReplaced[row];
+    if (HasPending(row)) return m_ppReplaced.Bytes(row);
     _dbpf_index_entry e = IndexEntry(row);
     if (static_cast<std::uint64_t>(e.offset) + e.size > m_pBuffer.size()) return {};
     return std::span<const std::uint8_t>(m_pBuffer.data() + e.offset, e.size);
@@ -66,12 +66,6 @@ const EntryAddressMap* CDATDoc::Addresses() const {
 }
 
 bool CDATDoc::IsCompressed(std::uint32_t row) const { return IsCompressedData(EntryBytes(row)); }
-
-bool CDATDoc::AnyPending() const {
-    for (const auto& p : m_ppReplaced)
-        if (p) return true;
-    return false;
-}
 
 void CDATDoc::Serialize(CArchive& ar) {
     if (ar.IsStoring()) {
@@ -178,8 +172,7 @@ bool CDATDoc::ParseArchive(const std::wstring& name, int mode) {
     m_nModels = static_cast<std::uint32_t>(m_pModels.size());
     try {
         kv::AllocationSeam::Count();
-        m_ppReplaced.clear();
-        m_ppReplaced.resize(count);
+        m_ppReplaced.Reset(count);
         m_addresses.Build(std::span<const std::uint8_t>(m_pBuffer.data() + m_pIndex, m_pBuffer.size() - m_pIndex), count);
     } catch (const std::bad_alloc&) {
         return false;
@@ -247,8 +240,7 @@ bool CDATDoc::DetachEntry(std::uint32_t row) {
     if (HasPending(row)) return true;
     try {
         kv::AllocationSeam::Count();
-        const auto bytes = EntryBytes(row);
-        m_ppReplaced.at(row) = std::make_unique<std::vector<std::uint8_t>>(bytes.begin(), bytes.end());
+        m_ppReplaced.Set(row, EntryBytes(row));
     } catch (const std::exception&) {
         AfxMessageBox(L"Insufficient memory!!!");
         return false;

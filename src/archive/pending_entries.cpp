@@ -1,0 +1,62 @@
+#include "archive/pending_entries.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace {
+
+// Blocks as large as the image memory's own huge-page line, so that a
+// command that stores much asks for memory a few times only, and an entry
+// larger than that gets a block of its own size. What a block leaves unused
+// at its end is never touched and so never faulted in.
+constexpr std::size_t kBlockSize = kv::ByteImage::kHugePageThreshold;
+
+// Where an empty replacement points: a slot's data is never null while it
+// holds bytes, even none.
+std::uint8_t g_empty;
+
+}  // namespace
+
+void PendingEntries::Reset(std::uint32_t rows) {
+    std::vector<Slot> slots(rows);
+    Clear();
+    m_slots = std::move(slots);
+}
+
+void PendingEntries::Clear() noexcept {
+    std::fill(m_slots.begin(), m_slots.end(), Slot{});
+    m_blocks.clear();
+    m_used = 0;
+    m_count = 0;
+}
+
+std::span<const std::uint8_t> PendingEntries::Bytes(std::uint32_t row) const noexcept {
+    if (!Has(row)) return {};
+    return {m_slots[row].data, m_slots[row].size};
+}
+
+std::span<std::uint8_t> PendingEntries::Bytes(std::uint32_t row) noexcept {
+    if (!Has(row)) return {};
+    return {m_slots[row].data, m_slots[row].size};
+}
+
+void PendingEntries::Set(std::uint32_t row, std::span<const std::uint8_t> bytes) {
+    if (row >= m_slots.size()) throw std::out_of_range("pending entry row");
+    std::uint8_t* at = &g_empty;
+    if (!bytes.empty()) {
+        if (m_blocks.empty() || m_blocks.back().size() - m_used < bytes.size()) {
+            kv::ByteImage block;
+            block.resize(std::max(kBlockSize, bytes.size()));
+            m_blocks.reserve(m_blocks.size() + 1);
+            m_blocks.push_back(std::move(block));
+            m_used = 0;
+        }
+        at = m_blocks.back().data() + m_used;
+        std::copy(bytes.begin(), bytes.end(), at);
+        m_used += bytes.size();
+    }
+    Slot& slot = m_slots[row];
+    if (!slot.data) ++m_count;
+    slot.data = at;
+    slot.size = static_cast<std::uint32_t>(bytes.size());
+}
