@@ -17,10 +17,10 @@ std::uint8_t g_empty;
 
 }  // namespace
 
-void PendingEntries::Reset(std::uint32_t rows) {
-    std::vector<Slot> slots(rows);
+void PendingEntries::Reset(std::uint32_t rows) noexcept {
     Clear();
-    m_slots = std::move(slots);
+    m_slots = {};
+    m_rows = rows;
 }
 
 void PendingEntries::Clear() noexcept {
@@ -41,7 +41,8 @@ std::span<std::uint8_t> PendingEntries::Bytes(std::uint32_t row) noexcept {
 }
 
 void PendingEntries::Set(std::uint32_t row, std::span<const std::uint8_t> bytes) {
-    if (row >= m_slots.size()) throw std::out_of_range("pending entry row");
+    if (row >= m_rows) throw std::out_of_range("pending entry row");
+    if (m_slots.empty()) m_slots.resize(m_rows);
     std::uint8_t* at = &g_empty;
     if (!bytes.empty()) {
         if (m_blocks.empty() || m_blocks.back().size() - m_used < bytes.size()) {

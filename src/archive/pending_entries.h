@@ -19,13 +19,14 @@
 
 class PendingEntries {
 public:
-    // `rows` empty slots; the bytes of any earlier ones are given back.
-    // Throws std::bad_alloc.
-    void Reset(std::uint32_t rows);
-    // Every slot empty, the memory given back.
+    // `rows` empty slots; the bytes of any earlier ones are given back. The
+    // table of slots itself is made by the first Set: most archives are
+    // opened, looked at and closed without a store of another size.
+    void Reset(std::uint32_t rows) noexcept;
+    // Every slot empty, the bytes given back.
     void Clear() noexcept;
 
-    std::size_t size() const noexcept { return m_slots.size(); }
+    std::size_t size() const noexcept { return m_rows; }
     bool Has(std::uint32_t row) const noexcept { return row < m_slots.size() && m_slots[row].data != nullptr; }
     // Whether any slot holds bytes.
     bool Any() const noexcept { return m_count != 0; }
@@ -45,7 +46,8 @@ private:
         std::uint32_t size = 0;
     };
 
-    std::vector<Slot> m_slots;
+    std::uint32_t m_rows = 0;
+    std::vector<Slot> m_slots;            // empty, or one per row
     std::vector<kv::ByteImage> m_blocks;  // filled in order; only the last has room
     std::size_t m_used = 0;               // bytes used of the last block
     std::size_t m_count = 0;              // slots that hold bytes
