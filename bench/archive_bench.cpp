@@ -1,28 +1,35 @@
-// Opening, committing and saving whole archives of 10,000, 100,000 and
-// 400,000 entries: four in five entries belong to twenty-view sets, the rest
-// are single models, nine in ten entries compressed.
+// Opening, committing and saving whole archives as a user meets them: every
+// timing is taken in a fresh process of this program, started for that one
+// measurement, after it has sat idle for a few seconds (as a person starts
+// the program, looks for the file and opens it), against a floor taken the
+// same way in a process of its own:
 //
-// Each size runs several times; every figure is the median of its runs, and
-// each ratio is the median of the ratios of the single runs:
-//   open_vs_floor         opening the file (read, validate, group, names, the
-//                         address map) against reading it into fresh memory
-//                         plus decoding and parsing the listed models' base
-//                         entries: the work no open can leave out
-//   commit_vs_fresh_copy  a commit after one entry changed size, against a
-//                         copy of the image into freshly allocated memory
-//   (fresh memory is the faster, in that run, of image memory and ordinary
-//   heap memory: on a virtual machine fresh huge pages now and then cost the
-//   host's faults, and a floor should not move with them)
-//   save_vs_write_fsync   saving the archive, against a plain write plus fsync
-//   read_image_vs_plain   reading the file into fresh image memory against
-//                         reading it into fresh ordinary heap memory
-//   copy_image_vs_plain   the same for a copy of the image
-//   first_open_s          the open of a fresh process, the one a person who
-//                         starts the program and opens the archive waits for
-//                         (median of three processes)
-//   peak_vs_size          peak memory of such a process, against the size
-//   image_huge_pages      the share of that process's image memory that the
-//                         kernel backs with huge pages
+//   open     opening the file (read, validate, group, names, the address
+//            map), against reading it into fresh memory plus decoding and
+//            parsing the listed models' base entries with the codec and the
+//            S3D reader directly: the work no open can leave out
+//   commit   a commit after one entry changed size, against fresh memory
+//            plus one copy of the image into it
+//   save     saving the archive, against a plain write of the image plus
+//            fsync
+//
+// The archives (bench/real_archive.h): "real200", a real-shaped collection of
+// about 200 MB, and "sets20k", 20,000 twenty-view sets of small models
+// (400,000 entries, about 190 MB); "real1000" (about 1 GB) when named on the
+// command line, which takes the archives to run as its arguments.
+//
+// Each measurement and each floor runs three times, alternately; the figures
+// are the medians of the three, and each ratio is the ratio of the medians:
+//   open_vs_floor    (goal: at most 1.2)
+//   commit_vs_floor  (goal: at most 1.3)
+//   save_vs_floor
+//   peak_vs_size     peak resident memory of an open process against the
+//                    archive's size
+//
+// KORVANE_BENCH_IDLE_S sets the idle time of each process in seconds (3 when
+// unset); 0 makes a quick run, whose figures are not the user's.
+//
+//   --make NAME PATH   writes archive NAME to PATH, for profiling
 
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
@@ -32,23 +39,28 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <map>
 #include <memory>
+#include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "archive/dat_doc.h"
-#include "archive/model_table.h"
 #include "archive/qfs.h"
+#include "platform/binary_io.h"
 #include "platform/message.h"
 #include "platform/text.h"
+#include "real_archive.h"
 #include "s3d/s3d_format.h"
 #include "s3d/s3d_model.h"
 #include "s3d/s3d_work_block.h"
-#include "support/dbpf_builder.h"
 #include "support/bench_archive.h"
 
 extern char** environ;
@@ -58,36 +70,39 @@ namespace {
 using Clock = std::chrono::steady_clock;
 double Seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
 
-// Small models (4 to 100 vertices), so that 400,000 entries stay near half a
-// gigabyte.
-constexpr std::size_t kVertices = 4;
-
-std::string g_self;
-
-std::filesystem::path BenchDir() {
-    static const auto dir = std::filesystem::temp_directory_path() / ("korvane-bench-" + std::to_string(::getpid()));
-    return dir;
+std::vector<std::uint8_t> MakeArchive(const std::string& name) {
+    if (name == "real200") return kvbench::RealShapedArchive(200);
+    if (name == "real1000") return kvbench::RealShapedArchive(1000);
+    if (name == "sets20k") return kvbench::SmallSetArchive(20000);
+    return {};
 }
 
-kvtest::BigArchiveShape ShapeFor(int entries) {
-    kvtest::BigArchiveShape shape;
-    shape.sets = entries * 4 / 5 / 20;
-    shape.singles = entries - shape.sets * 20 - 1;  // the DIR makes up the count
-    shape.vertices = kVertices;
-    return shape;
+void WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-std::string ArchivePath(int entries) {
-    static std::map<int, std::string> paths;
-    auto& path = paths[entries];
-    if (!path.empty()) return path;
-    std::filesystem::create_directories(BenchDir());
-    path = (BenchDir() / ("big" + std::to_string(entries) + ".SC4Model")).string();
-    auto bytes = kvtest::BigArchive(ShapeFor(entries)).Build();
-    FILE* f = std::fopen(path.c_str(), "wb");
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
-    return path;
+// ---------------------------------------------------------------- children
+
+// The process waits as a person does before the command: the machine
+// settles, and nothing of the work to come is warm.
+void Idle() {
+    double seconds = 3;
+    if (const char* s = std::getenv("KORVANE_BENCH_IDLE_S")) seconds = std::atof(s);
+    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+}
+
+// Peak resident size of this process so far, in kilobytes.
+double PeakKb() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmHWM:", 0) == 0) return std::atof(line.c_str() + 6);
+    return 0;
+}
+
+int Report(double seconds) {
+    std::printf("seconds %.6f\npeak_kb %.0f\n", seconds, PeakKb());
+    return 0;
 }
 
 std::unique_ptr<CDATDoc> Open(const std::string& path) {
@@ -97,235 +112,315 @@ std::unique_ptr<CDATDoc> Open(const std::string& path) {
     return doc;
 }
 
-// Fresh memory of both kinds: the archive image's own, and ordinary heap
-// memory, every byte left for the caller to write.
-struct ImageMemory {
-    kv::ByteImage bytes;
-    explicit ImageMemory(std::size_t n) { bytes.resize(n); }
-    std::uint8_t* data() { return bytes.data(); }
-};
-struct PlainMemory {
-    std::unique_ptr<std::uint8_t[]> bytes;
-    explicit PlainMemory(std::size_t n) : bytes(std::make_unique_for_overwrite<std::uint8_t[]>(n)) {}
-    std::uint8_t* data() { return bytes.get(); }
+// Fresh memory, every byte left for the caller to write: the archive
+// image's own (kv::ByteImage) or plain heap memory that faults in as it is
+// written. A floor takes the faster of the two, so that no way of getting
+// memory that the program could use instead lies below it.
+class Fresh {
+public:
+    Fresh(std::size_t n, bool image) {
+        if (image) m_image.resize(n);
+        else m_plain = std::make_unique_for_overwrite<std::uint8_t[]>(n);
+    }
+    std::uint8_t* get() { return m_plain ? m_plain.get() : m_image.data(); }
+
+private:
+    kv::ByteImage m_image;
+    std::unique_ptr<std::uint8_t[]> m_plain;
 };
 
-// A copy into memory just allocated, as any new image must be: the pages are
-// faulted in while the copy runs.
-template <class Memory>
-double FreshCopySeconds(const std::uint8_t* image, std::size_t size) {
-    auto t0 = Clock::now();
-    Memory copy(size);
-    std::memcpy(copy.data(), image, size);
-    benchmark::DoNotOptimize(copy.data());
-    return Seconds(t0, Clock::now());
-}
+bool ImageMemory(const std::string& kind) { return kind == "image"; }
 
-// Reading the file into new memory and nothing more: what any open pays
-// before it looks at a byte.
-template <class Memory>
-double ReadSeconds(const std::string& path, std::size_t size) {
-    auto t0 = Clock::now();
-    Memory bytes(size);
-    int fd = ::open(path.c_str(), O_RDONLY);
+// The whole file in fresh memory; null when it could not be read.
+std::unique_ptr<Fresh> ReadWhole(const std::string& path, std::size_t size, bool image = false) {
+    auto bytes = std::make_unique<Fresh>(size, image);
+    const int fd = ::open(path.c_str(), O_RDONLY);
     std::size_t done = 0;
-    while (done < size) {
-        ssize_t n = ::read(fd, bytes.data() + done, size - done);
+    while (fd >= 0 && done < size) {
+        const ssize_t n = ::read(fd, bytes->get() + done, size - done);
         if (n <= 0) break;
         done += static_cast<std::size_t>(n);
     }
-    ::close(fd);
-    benchmark::DoNotOptimize(bytes.data());
-    return Seconds(t0, Clock::now());
+    if (fd >= 0) ::close(fd);
+    return done == size ? std::move(bytes) : nullptr;
 }
 
-// Writing the image to a file and flushing it to disk, with nothing else.
-double WriteSeconds(const std::uint8_t* image, std::size_t size, const std::string& path) {
-    auto t0 = Clock::now();
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    std::size_t done = 0;
-    while (done < size) {
-        ssize_t n = ::write(fd, image + done, size - done);
-        if (n <= 0) break;
-        done += static_cast<std::size_t>(n);
+int OpenChild(const std::string& path) {
+    Idle();
+    const auto t0 = Clock::now();
+    auto doc = Open(path);
+    const auto t1 = Clock::now();
+    if (!doc) return 1;
+    return Report(Seconds(t0, t1));
+}
+
+// The floor of an open: the file read into fresh memory, and the base entry
+// of every listed model (rows given in `rowsPath`) decoded and parsed.
+int OpenFloorChild(const std::string& path, const std::string& rowsPath, const std::string& memory) {
+    std::vector<std::uint32_t> rows;
+    {
+        std::ifstream in(rowsPath);
+        for (std::uint32_t r; in >> r;) rows.push_back(r);
     }
-    ::fsync(fd);
-    ::close(fd);
-    double s = Seconds(t0, Clock::now());
-    std::filesystem::remove(path);
-    return s;
-}
-
-// Decoding and parsing the base entry of every listed model, nothing else.
-double DecodeAndParseSeconds(const CDATDoc& doc) {
-    auto t0 = Clock::now();
-    for (const _dat_model& m : doc.m_pModels) {
-        auto bytes = doc.EntryBytes(static_cast<std::uint32_t>(m.nRow));
+    const auto size = static_cast<std::size_t>(std::filesystem::file_size(path));
+    Idle();
+    const auto t0 = Clock::now();
+    auto image = ReadWhole(path, size, ImageMemory(memory));
+    if (!image) return 1;
+    const std::uint8_t* p = image->get();
+    const std::size_t index = kv::ByteReader::LoadU32(p + _dbpf_header::kIndexOffsetAt);
+    std::size_t parsed = 0;
+    for (std::uint32_t row : rows) {
+        const std::uint8_t* e = p + index + static_cast<std::size_t>(row) * kIndexEntrySize;
+        const std::span<const std::uint8_t> bytes(p + kv::ByteReader::LoadU32(e + 12), kv::ByteReader::LoadU32(e + 16));
         _s3d_model model;
         if (IsCompressedData(bytes)) {
-            std::size_t len = bytes.size() - 4;
-            auto raw = QfsDecompress(bytes.data() + 4, len);
-            ParseS3D(raw->data(), raw->size(), model);
+            std::size_t length = bytes.size() - 4;
+            auto raw = QfsDecompress(bytes.data() + 4, length);
+            if (raw) parsed += ParseS3D(raw->data(), raw->size(), model) == 1;
         } else {
-            ParseS3D(bytes.data(), bytes.size(), model);
+            parsed += ParseS3D(bytes.data(), bytes.size(), model) == 1;
         }
         benchmark::DoNotOptimize(model.vert.blockCount);
     }
-    return Seconds(t0, Clock::now());
+    const auto t1 = Clock::now();
+    if (parsed != rows.size()) return 1;
+    return Report(Seconds(t0, t1));
 }
 
-// What a fresh process that opens the archive reports of itself: the
-// seconds the open took, its peak resident memory (which counts nothing of
-// ours) and the huge-page memory it holds with the archive open, in bytes.
-struct FreshOpen {
-    double seconds = 0, peakBytes = 0, hugeBytes = 0;
-};
-FreshOpen OpenInFreshProcess(const std::string& path) {
-    const std::string report = path + ".peak";
-    pid_t pid;
-    std::string mode = "--open-peak";
-    char* argv[] = {g_self.data(), mode.data(), const_cast<char*>(path.c_str()), const_cast<char*>(report.c_str()), nullptr};
-    FreshOpen r;
-    if (posix_spawn(&pid, g_self.c_str(), nullptr, nullptr, argv, environ) != 0) return r;
-    int status = 0;
-    waitpid(pid, &status, 0);
-    if (FILE* f = std::fopen(report.c_str(), "r")) {
-        if (std::fscanf(f, "%lf %lf %lf", &r.seconds, &r.peakBytes, &r.hugeBytes) != 3) r = {};
-        std::fclose(f);
+// A commit after one model grew by a vertex, so that the image is laid out anew.
+int CommitChild(const std::string& path) {
+    auto doc = Open(path);
+    if (!doc || doc->m_pModels.size() < 4) return 1;
+    bool compressed;
+    std::uint32_t entrySize;
+    const auto row = static_cast<std::uint32_t>(doc->m_pModels[3].nRow);
+    auto model = doc->LoadModel(row, compressed, entrySize);
+    if (!model) return 1;
+    _s3d_work_block wb;
+    ExtractBlock(S3D_BLOCK_VERT, 0, model.get(), &wb);
+    wb.vertices.push_back(wb.vertices.front());
+    StoreBlock(model.get(), S3D_BLOCK_VERT, 0, &wb);
+    if (!doc->StoreModel(row, std::move(model), compressed, entrySize) || !doc->AnyPending()) return 1;
+    Idle();
+    const auto t0 = Clock::now();
+    const bool committed = doc->CommitReplacedEntries();
+    const auto t1 = Clock::now();
+    if (!committed || doc->AnyPending()) return 1;
+    return Report(Seconds(t0, t1));
+}
+
+// The floor of a commit: fresh memory of the image's size and one copy of
+// the image into it.
+int CommitFloorChild(const std::string& path, const std::string& memory) {
+    const auto size = static_cast<std::size_t>(std::filesystem::file_size(path));
+    auto image = ReadWhole(path, size);
+    if (!image) return 1;
+    // The image a commit copies has been read by the program already; on a
+    // virtual machine a page's first touch by the program costs a fault of
+    // its own even after the file was read into it.
+    std::uint32_t sum = 0;
+    for (std::size_t at = 0; at < size; at += 4096) sum += image->get()[at];
+    benchmark::DoNotOptimize(sum);
+    Idle();
+    const auto t0 = Clock::now();
+    Fresh copy(size, ImageMemory(memory));
+    std::memcpy(copy.get(), image->get(), size);
+    benchmark::DoNotOptimize(copy.get());
+    const auto t1 = Clock::now();
+    return Report(Seconds(t0, t1));
+}
+
+int SaveChild(const std::string& path, const std::string& out) {
+    auto doc = Open(path);
+    if (!doc) return 1;
+    Idle();
+    const auto t0 = Clock::now();
+    const bool saved = doc->OnSaveDocument(kv::Utf8ToWide(out));
+    const auto t1 = Clock::now();
+    std::filesystem::remove(out);
+    if (!saved) return 1;
+    return Report(Seconds(t0, t1));
+}
+
+// The floor of a save: the image written to a new file and flushed to disk.
+int SaveFloorChild(const std::string& path, const std::string& out) {
+    const auto size = static_cast<std::size_t>(std::filesystem::file_size(path));
+    auto image = ReadWhole(path, size);
+    if (!image) return 1;
+    Idle();
+    const auto t0 = Clock::now();
+    const int fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    std::size_t done = 0;
+    while (fd >= 0 && done < size) {
+        const ssize_t n = ::write(fd, image->get() + done, size - done);
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
     }
-    std::filesystem::remove(report);
-    r.peakBytes *= 1024.0;
-    r.hugeBytes *= 1024.0;
-    return r;
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+    const auto t1 = Clock::now();
+    std::filesystem::remove(out);
+    if (done != size) return 1;
+    return Report(Seconds(t0, t1));
 }
 
-// A field of this process's memory figures in /proc, in kB.
-double ProcKb(const char* file, const char* format) {
-    FILE* f = std::fopen(file, "r");
-    if (!f) return 0;
-    char line[256];
-    double kb = 0;
-    while (std::fgets(line, sizeof line, f))
-        if (std::sscanf(line, format, &kb) == 1) break;
-    std::fclose(f);
-    return kb;
+// ---------------------------------------------------------------- parent
+
+// Runs this program with `args` in a new process and returns what it
+// printed; empty when it failed.
+std::string RunChild(const std::vector<std::string>& args) {
+    const std::string self = std::filesystem::canonical("/proc/self/exe").string();
+    std::vector<std::string> all{self};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& a : all) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    int pipeFd[2];
+    if (::pipe(pipeFd) != 0) return {};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeFd[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, pipeFd[0]);
+    pid_t pid;
+    const int spawned = posix_spawn(&pid, self.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(pipeFd[1]);
+    std::string out;
+    char buf[4096];
+    for (ssize_t n; spawned == 0 && (n = ::read(pipeFd[0], buf, sizeof buf)) > 0;) out.append(buf, static_cast<std::size_t>(n));
+    ::close(pipeFd[0]);
+    if (spawned != 0) return {};
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? out : std::string();
+}
+
+// The number after `key` in a child's output; negative when it is missing.
+double Field(const std::string& out, const std::string& key) {
+    std::istringstream in(out);
+    std::string word;
+    double v;
+    while (in >> word >> v)
+        if (word == key) return v;
+    return -1;
 }
 
 double Median(std::vector<double> v) {
-    if (v.empty()) return 0;
     std::sort(v.begin(), v.end());
-    const std::size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+    return v.empty() ? 0 : v[v.size() / 2];
 }
 
-void BM_WholeArchive(benchmark::State& state) {
-    kvtest::PrintMessagesToStderr();
-    const int entries = static_cast<int>(state.range(0));
-    const std::string path = ArchivePath(entries);
-    const auto size = static_cast<std::size_t>(std::filesystem::file_size(path));
-    const int runs = 5;
+std::string Runs(const std::vector<double>& v, double scale) {
+    std::string s;
+    char buf[32];
+    for (double x : v) {
+        std::snprintf(buf, sizeof buf, " %.0f", x * scale);
+        s += buf;
+    }
+    return s;
+}
 
-    std::map<std::string, std::vector<double>> f;
-    double models = 0;
-    for (auto _ : state) {
-        for (int run = 0; run < runs; ++run) {
-            auto t0 = Clock::now();
-            auto doc = Open(path);
-            const double open = Seconds(t0, Clock::now());
-            if (!doc) {
-                state.SkipWithError("the archive did not open");
-                return;
+bool RunArchive(const std::string& name, const std::filesystem::path& dir) {
+    const std::string path = (dir / (name + ".SC4Model")).string(), rows = (dir / (name + ".rows")).string(),
+                      out = (dir / (name + ".saved")).string();
+    std::size_t entries = 0, models = 0;
+    {
+        const auto bytes = MakeArchive(name);
+        if (bytes.empty()) {
+            std::cerr << "no archive named " << name << "\n";
+            return false;
+        }
+        WriteFile(path, bytes);
+        auto doc = Open(path);
+        if (!doc) {
+            std::cerr << name << " did not open\n";
+            return false;
+        }
+        entries = doc->IndexCount();
+        models = doc->m_nModels;
+        std::ofstream r(rows);
+        for (const _dat_model& m : doc->m_pModels) r << m.nRow << "\n";
+    }
+    const auto size = static_cast<double>(std::filesystem::file_size(path));
+    std::printf("%s: %.0f MB, %zu entries, %zu models\n", name.c_str(), size / 1e6, entries, models);
+    std::fflush(stdout);
+
+    // Each measurement with its floors: the floor is the faster of the
+    // floors' medians.
+    struct Timing {
+        const char* name;
+        std::vector<std::vector<std::string>> children;  // the measurement first, then its floors
+        std::vector<const char*> floorNames;
+        std::vector<std::vector<double>> seconds;
+    };
+    std::vector<Timing> timings = {
+        {"open", {{"--open", path}, {"--open-floor", path, rows, "image"}, {"--open-floor", path, rows, "plain"}}, {"image memory", "heap memory"}, {}},
+        {"commit", {{"--commit", path}, {"--commit-floor", path, "image"}, {"--commit-floor", path, "plain"}}, {"image memory", "heap memory"}, {}},
+        {"save", {{"--save", path, out}, {"--save-floor", path, out}}, {"write+fsync"}, {}},
+    };
+    std::vector<double> peak;
+    for (Timing& t : timings) t.seconds.resize(t.children.size());
+    for (int run = 0; run < 3; ++run) {
+        for (Timing& t : timings) {
+            for (std::size_t c = 0; c < t.children.size(); ++c) {
+                const std::string o = RunChild(t.children[c]);
+                if (Field(o, "seconds") < 0) {
+                    std::cerr << name << ": the " << t.name << " run failed (" << t.children[c][0] << ")\n";
+                    return false;
+                }
+                t.seconds[c].push_back(Field(o, "seconds"));
+                if (t.children[c][0] == "--open") peak.push_back(Field(o, "peak_kb") * 1024);
             }
-            models = doc->m_nModels;
-            const double decode = DecodeAndParseSeconds(*doc);
-            const double readImage = ReadSeconds<ImageMemory>(path, size);
-            const double readPlain = ReadSeconds<PlainMemory>(path, size);
-            const double copyImage = FreshCopySeconds<ImageMemory>(doc->m_pBuffer.data(), doc->m_pBuffer.size());
-            const double copyPlain = FreshCopySeconds<PlainMemory>(doc->m_pBuffer.data(), doc->m_pBuffer.size());
-            const double write = WriteSeconds(doc->m_pBuffer.data(), doc->m_pBuffer.size(), path + ".plain");
-
-            bool compressed;
-            std::uint32_t entrySize;
-            const auto row = static_cast<std::uint32_t>(doc->m_pModels[3].nRow);
-            auto model = doc->LoadModel(row, compressed, entrySize);
-            _s3d_work_block wb;
-            ExtractBlock(S3D_BLOCK_VERT, 0, model.get(), &wb);
-            wb.vertices.push_back(wb.vertices.front());
-            StoreBlock(model.get(), S3D_BLOCK_VERT, 0, &wb);
-            doc->StoreModel(row, std::move(model), compressed, entrySize);
-            t0 = Clock::now();
-            const bool committed = doc->CommitReplacedEntries();
-            const double commit = Seconds(t0, Clock::now());
-            if (!committed || doc->AnyPending()) {
-                state.SkipWithError("the commit failed");
-                return;
-            }
-
-            const std::string out = path + ".saved";
-            t0 = Clock::now();
-            doc->OnSaveDocument(kv::Utf8ToWide(out));
-            const double save = Seconds(t0, Clock::now());
-            std::filesystem::remove(out);
-
-            const double floor = std::min(readImage, readPlain) + decode;
-            f["open_s"].push_back(open);
-            f["floor_s"].push_back(floor);
-            f["open_vs_floor"].push_back(open / floor);
-            f["read_image_s"].push_back(readImage);
-            f["read_plain_s"].push_back(readPlain);
-            f["read_image_vs_plain"].push_back(readImage / readPlain);
-            f["commit_s"].push_back(commit);
-            f["fresh_copy_s"].push_back(copyImage);
-            f["commit_vs_fresh_copy"].push_back(commit / std::min(copyImage, copyPlain));
-            f["copy_image_vs_plain"].push_back(copyImage / copyPlain);
-            f["save_s"].push_back(save);
-            f["write_fsync_s"].push_back(write);
-            f["save_vs_write_fsync"].push_back(save / write);
         }
     }
-    state.counters["entries"] = entries;
-    state.counters["models"] = models;
-    state.counters["archive_MB"] = static_cast<double>(size) / 1e6;
-    state.counters["runs"] = runs;
-    for (const auto& [name, values] : f) state.counters[name] = Median(values);
-    std::vector<double> fresh, peak, huge;
-    for (int k = 0; k < 3; ++k) {
-        const FreshOpen r = OpenInFreshProcess(path);
-        fresh.push_back(r.seconds);
-        peak.push_back(r.peakBytes);
-        huge.push_back(r.hugeBytes);
+    for (const Timing& t : timings) {
+        const double measured = Median(t.seconds[0]);
+        double floor = 0;
+        for (std::size_t c = 1; c < t.seconds.size(); ++c) floor = c == 1 ? Median(t.seconds[c]) : std::min(floor, Median(t.seconds[c]));
+        std::printf("  %-6s %7.1f ms (runs:%s)\n", t.name, measured * 1e3, Runs(t.seconds[0], 1e3).c_str());
+        for (std::size_t c = 1; c < t.seconds.size(); ++c)
+            std::printf("    floor in %-13s %7.1f ms (runs:%s)\n", t.floorNames[c - 1], Median(t.seconds[c]) * 1e3,
+                        Runs(t.seconds[c], 1e3).c_str());
+        std::printf("    %s_vs_floor %.2f\n", t.name, measured / floor);
     }
-    state.counters["first_open_s"] = Median(fresh);
-    state.counters["peak_vs_size"] = Median(peak) / static_cast<double>(size);
-    state.counters["image_huge_pages"] = Median(huge) / static_cast<double>(size);
+    std::printf("  peak_vs_size %.2f\n", Median(peak) / size);
+    std::fflush(stdout);
     std::filesystem::remove(path);
+    std::filesystem::remove(rows);
+    return true;
 }
-BENCHMARK(BM_WholeArchive)->Arg(10000)->Arg(100000)->Arg(400000)->Iterations(1)->Unit(benchmark::kSecond);
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    g_self = std::filesystem::canonical("/proc/self/exe").string();
-    if (argc == 4 && std::string(argv[1]) == "--open-peak") {
-        kv::SetMessageBoxHandler([](const std::wstring&, unsigned) { return IDOK; });
-        const auto t0 = Clock::now();
-        auto doc = Open(argv[2]);
-        const double seconds = Seconds(t0, Clock::now());
-        if (FILE* f = std::fopen(argv[3], "w")) {
-            std::fprintf(f, "%.6f %.0f %.0f\n", seconds, ProcKb("/proc/self/status", "VmHWM: %lf"),
-                         ProcKb("/proc/self/smaps_rollup", "AnonHugePages: %lf"));
-            std::fclose(f);
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    kvtest::PrintMessagesToStderr();
+    if (!args.empty() && args[0].rfind("--", 0) == 0) {
+        const std::string& mode = args[0];
+        if (mode == "--open" && args.size() == 2) return OpenChild(args[1]);
+        if (mode == "--open-floor" && args.size() == 4) return OpenFloorChild(args[1], args[2], args[3]);
+        if (mode == "--commit" && args.size() == 2) return CommitChild(args[1]);
+        if (mode == "--commit-floor" && args.size() == 3) return CommitFloorChild(args[1], args[2]);
+        if (mode == "--save" && args.size() == 3) return SaveChild(args[1], args[2]);
+        if (mode == "--save-floor" && args.size() == 3) return SaveFloorChild(args[1], args[2]);
+        if (mode == "--make" && args.size() == 3) {
+            const auto bytes = MakeArchive(args[1]);
+            if (bytes.empty()) return 1;
+            WriteFile(args[2], bytes);
+            return 0;
         }
-        return doc ? 0 : 1;
+        std::cerr << "unknown arguments\n";
+        return 2;
     }
-    // --make ENTRIES PATH writes the archive of that size to PATH, for profiling.
-    if (argc == 4 && std::string(argv[1]) == "--make") {
-        std::filesystem::copy_file(ArchivePath(std::stoi(argv[2])), argv[3], std::filesystem::copy_options::overwrite_existing);
-        std::filesystem::remove_all(BenchDir());
-        return 0;
-    }
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    std::filesystem::remove_all(BenchDir());
-    return 0;
+    const std::vector<std::string> names = args.empty() ? std::vector<std::string>{"real200", "sets20k"} : args;
+    const auto dir = std::filesystem::temp_directory_path() / ("korvane-archive-bench-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    bool ok = true;
+    for (const std::string& name : names) ok = RunArchive(name, dir) && ok;
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+    return ok ? 0 : 1;
 }

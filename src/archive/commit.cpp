@@ -78,7 +78,7 @@ bool CDATDoc::CommitReplacedEntries() {
     ByteWriter::StoreU32(image.data() + _dbpf_header::kIndexOffsetAt, write);
 
     m_pBuffer = std::move(image);
-    for (auto& slot : m_ppReplaced) slot.reset();
+    m_ppReplaced.Clear();
     m_nFileSize = static_cast<std::uint32_t>(write + indexSize);
     m_pIndex = write;
 
@@ -115,10 +115,10 @@ bool CDATDoc::RebuildDirectory() {
     if (!DetachSharedDir()) return false;
     // An empty DIR may point anywhere: it has room for no record.
     const bool inImage = static_cast<std::uint64_t>(dir.offset) + dir.size <= m_pBuffer.size();
-    std::uint8_t* records = HasPending(dirRow) ? m_ppReplaced[dirRow]->data()
+    std::uint8_t* records = HasPending(dirRow) ? m_ppReplaced.Bytes(dirRow).data()
                             : inImage          ? m_pBuffer.data() + dir.offset
                                                : nullptr;
-    const std::size_t room = HasPending(dirRow) ? m_ppReplaced[dirRow]->size() : inImage ? dir.size : 0;
+    const std::size_t room = HasPending(dirRow) ? m_ppReplaced.Bytes(dirRow).size() : inImage ? dir.size : 0;
     std::uint32_t written = 0;
     bool ok = true;
     for (std::uint32_t row = 0; row < count && ok; ++row) {

@@ -47,7 +47,7 @@ void CDATDoc::SetIndexEntry(std::uint32_t row, const _dbpf_index_entry& e) {
 }
 
 std::span<const std::uint8_t> CDATDoc::EntryBytes(std::uint32_t row) const {
-    if (HasPending(row)) return *m_ppReplaced[row];
+    if (HasPending(row)) return m_ppReplaced.Bytes(row);
     _dbpf_index_entry e = IndexEntry(row);
     if (static_cast<std::uint64_t>(e.offset) + e.size > m_pBuffer.size()) return {};
     return std::span<const std::uint8_t>(m_pBuffer.data() + e.offset, e.size);
@@ -66,12 +66,6 @@ const EntryAddressMap* CDATDoc::Addresses() const {
 }
 
 bool CDATDoc::IsCompressed(std::uint32_t row) const { return IsCompressedData(EntryBytes(row)); }
-
-bool CDATDoc::AnyPending() const {
-    for (const auto& p : m_ppReplaced)
-        if (p) return true;
-    return false;
-}
 
 void CDATDoc::Serialize(CArchive& ar) {
     if (ar.IsStoring()) {
@@ -143,12 +137,15 @@ bool CDATDoc::ParseArchive(const std::wstring& name, int mode) {
     // tables itself, so only a loaded image is searched for shared bytes.
     if (mode == 0 && !FindSharedEntries(count)) return false;
 
+    // The S3D entries in index order, each with its group and instance: the
+    // model table before its sets are grouped.
+    std::vector<std::int32_t> s3dRows;
     std::vector<ModelKey> keys;
     if (mode == 0) {
         try {
             kv::AllocationSeam::Count();
             m_pModels.clear();
-            m_pModels.reserve(count);
+            s3dRows.reserve(count);
             keys.reserve(count);
         } catch (const std::bad_alloc&) {
             return false;
@@ -157,9 +154,7 @@ bool CDATDoc::ParseArchive(const std::wstring& name, int mode) {
     for (std::uint32_t row = 0; row < count; ++row) {
         _dbpf_index_entry e = IndexEntry(row);
         if (e.type == kTypeS3D && mode == 0) {
-            _dat_model m;
-            m.nRow = static_cast<std::int32_t>(row);
-            m_pModels.push_back(std::move(m));
+            s3dRows.push_back(static_cast<std::int32_t>(row));
             keys.push_back({e.group, e.instance});
         }
         if (e.type == kTypeDir) m_nDirRow = static_cast<std::int32_t>(row);
@@ -174,16 +169,21 @@ bool CDATDoc::ParseArchive(const std::wstring& name, int mode) {
     }
     if (mode == 1) return true;
 
-    GroupTwentyViewSets(m_pModels, keys);
-    m_nModels = static_cast<std::uint32_t>(m_pModels.size());
+    const std::vector<GroupedModel> grouped = GroupTwentyViewSetKeys(keys);
     try {
         kv::AllocationSeam::Count();
-        m_ppReplaced.clear();
-        m_ppReplaced.resize(count);
+        m_pModels.reserve(grouped.size());
+        for (const GroupedModel& g : grouped) {
+            _dat_model& m = m_pModels.emplace_back();
+            m.nRow = s3dRows[g.key];
+            m.nViews = g.nViews;
+        }
+        m_ppReplaced.Reset(count);
         m_addresses.Build(std::span<const std::uint8_t>(m_pBuffer.data() + m_pIndex, m_pBuffer.size() - m_pIndex), count);
     } catch (const std::bad_alloc&) {
         return false;
     }
+    m_nModels = static_cast<std::uint32_t>(m_pModels.size());
     for (_dat_model& m : m_pModels) {
         DeriveDisplayName(m);
         m.szStatus.fill(kUnchangedMark);
@@ -197,17 +197,32 @@ bool CDATDoc::FindSharedEntries(std::uint32_t count) {
         std::uint64_t begin, end;
         std::uint32_t row;
     };
-    std::vector<Range> ranges;
     try {
         kv::AllocationSeam::Count();
-        ranges.reserve(count);
         m_vShared.assign(count, 0);
         m_vOverIndex.assign(count, 0);
         m_bOverIndex = false;
     } catch (const std::bad_alloc&) {
         return false;
     }
+    // Two entries share bytes when, in offset order, one begins before the
+    // furthest end of those before it; the sweep remembers the range that
+    // reaches furthest. An index nearly always lists its entries in the
+    // order of their data, so the rows are swept as they come, and only an
+    // index that lists them out of order has its ranges sorted first.
+    Range reach{};
+    bool any = false;
+    auto sweep = [&](const Range& r) {
+        if (any && r.begin < reach.end) {
+            m_vShared[r.row] = 1;
+            m_vShared[reach.row] = 1;
+        }
+        if (!any || r.end > reach.end) reach = r;
+        any = true;
+    };
     const std::uint64_t indexBegin = m_pIndex, indexEnd = m_pIndex + static_cast<std::uint64_t>(count) * kIndexEntrySize;
+    bool inOrder = true;
+    std::uint64_t lastBegin = 0;
     for (std::uint32_t row = 0; row < count; ++row) {
         if (HasPending(row)) continue;
         const _dbpf_index_entry e = IndexEntry(row);
@@ -218,18 +233,28 @@ bool CDATDoc::FindSharedEntries(std::uint32_t count) {
         // the index is written.
         if (begin < kHeaderSize) m_vShared[row] = 1;
         if (begin < indexEnd && indexBegin < end) m_vShared[row] = m_vOverIndex[row] = m_bOverIndex = 1;
-        ranges.push_back({begin, end, row});
+        // What the sweep marked before it met a range out of order is
+        // shared all the same; the sorted sweep below marks the rest.
+        if (begin < lastBegin) inOrder = false;
+        lastBegin = begin;
+        if (inOrder) sweep({begin, end, row});
+    }
+    if (inOrder) return true;
+
+    std::vector<Range> ranges;
+    try {
+        ranges.reserve(count);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    for (std::uint32_t row = 0; row < count; ++row) {
+        if (HasPending(row)) continue;
+        const _dbpf_index_entry e = IndexEntry(row);
+        if (e.size != 0) ranges.push_back({e.offset, static_cast<std::uint64_t>(e.offset) + e.size, row});
     }
     std::sort(ranges.begin(), ranges.end(), [](const Range& a, const Range& b) { return a.begin < b.begin; });
-    // Sweep in offset order, remembering the range that reaches furthest.
-    std::size_t reach = 0;
-    for (std::size_t i = 1; i < ranges.size(); ++i) {
-        if (ranges[i].begin < ranges[reach].end) {
-            m_vShared[ranges[i].row] = 1;
-            m_vShared[ranges[reach].row] = 1;
-        }
-        if (ranges[i].end > ranges[reach].end) reach = i;
-    }
+    any = false;
+    for (const Range& r : ranges) sweep(r);
     return true;
 }
 
@@ -247,8 +272,7 @@ bool CDATDoc::DetachEntry(std::uint32_t row) {
     if (HasPending(row)) return true;
     try {
         kv::AllocationSeam::Count();
-        const auto bytes = EntryBytes(row);
-        m_ppReplaced.at(row) = std::make_unique<std::vector<std::uint8_t>>(bytes.begin(), bytes.end());
+        m_ppReplaced.Set(row, EntryBytes(row));
     } catch (const std::exception&) {
         AfxMessageBox(L"Insufficient memory!!!");
         return false;

@@ -11,6 +11,7 @@
 
 #include "archive/address_map.h"
 #include "archive/dbpf.h"
+#include "archive/pending_entries.h"
 #include "platform/byte_image.h"
 #include "platform/document.h"
 
@@ -96,8 +97,8 @@ public:
     // else its data in the image. Empty when the data lies outside the image.
     std::span<const std::uint8_t> EntryBytes(std::uint32_t row) const;
     bool IsCompressed(std::uint32_t row) const;
-    bool HasPending(std::uint32_t row) const { return row < m_ppReplaced.size() && m_ppReplaced[row] != nullptr; }
-    bool AnyPending() const;
+    bool HasPending(std::uint32_t row) const { return m_ppReplaced.Has(row); }
+    bool AnyPending() const { return m_ppReplaced.Any(); }
     // The entry's bytes in the image are also another entry's, the header's
     // or the index's, so it is never written in place.
     bool IsShared(std::uint32_t row) const { return row < m_vShared.size() && m_vShared[row]; }
@@ -114,7 +115,7 @@ public:
     std::uint32_t m_nCompressed = 0;
     std::int32_t m_nDirRow = -1;
     std::vector<_dat_model> m_pModels;                                // m_nModels rows
-    std::vector<std::unique_ptr<std::vector<std::uint8_t>>> m_ppReplaced;  // one slot per index row
+    PendingEntries m_ppReplaced;                                      // one slot per index row
     // A compressed entry was stored in place with another uncompressed size,
     // so the DIR needs rewriting at the next commit.
     bool m_bDirStale = false;

@@ -123,19 +123,17 @@ bool CDATDoc::StoreModel(std::uint32_t row, std::unique_ptr<_s3d_model> model, b
         return true;
     }
 
-    std::unique_ptr<std::vector<std::uint8_t>> block;
+    // The new size goes into the index, so entries laid over the index take
+    // their bytes along first.
+    if (!DetachIndexOverlaps()) return false;
     try {
         kv::AllocationSeam::Count();
-        block = std::make_unique<std::vector<std::uint8_t>>(std::move(stored));
+        m_ppReplaced.Set(row, stored);
     } catch (const std::bad_alloc&) {
         AfxMessageBox(L"Insufficient memory!!!");
         return false;
     }
-    // The new size goes into the index, so entries laid over the index take
-    // their bytes along first.
-    if (!DetachIndexOverlaps()) return false;
-    e.size = static_cast<std::uint32_t>(block->size());
-    m_ppReplaced.at(row) = std::move(block);
+    e.size = static_cast<std::uint32_t>(stored.size());
     SetIndexEntry(row, e);
     ++m_nStores;
     return true;

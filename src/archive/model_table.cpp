@@ -1,5 +1,6 @@
 #include "archive/model_table.h"
 
+#include <algorithm>
 #include <cstddef>
 
 #include "archive/dat_doc.h"
@@ -76,8 +77,8 @@ private:
 
 }  // namespace
 
-void GroupTwentyViewSets(std::vector<_dat_model>& models, std::span<const ModelKey> keys) {
-    const std::size_t n = models.size();
+std::vector<GroupedModel> GroupTwentyViewSetKeys(std::span<const ModelKey> keys) {
+    const std::size_t n = keys.size();
     constexpr std::uint32_t kNone = SetIndex::kNone;
 
     // For every set that has at least one view in the table, one slot with a
@@ -113,10 +114,10 @@ void GroupTwentyViewSets(std::vector<_dat_model>& models, std::span<const ModelK
         slots[s].head[view] = static_cast<std::uint32_t>(k);
     }
 
-    std::vector<char> absorbed(n, 0);
+    // Per row: 0 a model of its own, 1 absorbed into a set, 2 a set's base.
+    std::vector<char> state(n, 0);
     for (std::size_t k = 0; k < n; ++k) {
-        if (absorbed[k]) continue;
-        models[k].nViews = 1;
+        if (state[k]) continue;
         if (keys[k].instance & 0xFFF) continue;
         const std::uint32_t found = index.Find(SetKey(keys[k].group, keys[k].instance));
         if (found == kNone) continue;
@@ -124,18 +125,28 @@ void GroupTwentyViewSets(std::vector<_dat_model>& models, std::span<const ModelK
         int h = 1;
         while (h < 20 && slot.head[h] != kNone) ++h;
         if (h < 20) continue;
-        models[k].nViews = 20;
+        state[k] = 2;
         for (h = 1; h < 20; ++h) {
-            absorbed[slot.head[h]] = 1;
+            state[slot.head[h]] = 1;
             slot.head[h] = next[slot.head[h]];
         }
     }
 
-    std::size_t w = 0;
+    std::size_t kept = 0;
+    for (std::size_t k = 0; k < n; ++k) kept += state[k] != 1;
+    std::vector<GroupedModel> rows;
+    rows.reserve(kept);
     for (std::size_t k = 0; k < n; ++k)
-        if (!absorbed[k]) {
-            if (w != k) models[w] = std::move(models[k]);
-            ++w;
-        }
-    models.resize(w);
+        if (state[k] != 1) rows.push_back({static_cast<std::uint32_t>(k), state[k] == 2 ? 20 : 1});
+    return rows;
+}
+
+void GroupTwentyViewSets(std::vector<_dat_model>& models, std::span<const ModelKey> keys) {
+    const std::vector<GroupedModel> rows = GroupTwentyViewSetKeys(keys.first(std::min(keys.size(), models.size())));
+    // Each row that stays moves up to its place; the keys only grow.
+    for (std::size_t w = 0; w < rows.size(); ++w) {
+        if (w != rows[w].key) models[w] = std::move(models[rows[w].key]);
+        models[w].nViews = rows[w].nViews;
+    }
+    models.resize(rows.size());
 }

@@ -19,6 +19,18 @@ constexpr std::uint32_t ViewInstance(std::uint32_t base, int h) {
     return base + static_cast<std::uint32_t>(h / 4) * 0x100 + static_cast<std::uint32_t>(h % 4) * 0x10;
 }
 
+// One row that stays in a grouped table: the position in `keys` of its entry
+// and its number of views (1 or 20).
+struct GroupedModel {
+    std::uint32_t key = 0;
+    std::int32_t nViews = 1;
+};
+
+// The grouping below worked out from the keys alone: the rows that stay, in
+// table order. An archive's open builds its model table from these, so that
+// it never holds a full model row for every view of every set.
+std::vector<GroupedModel> GroupTwentyViewSetKeys(std::span<const ModelKey> keys);
+
 // `models` holds one unclassified row per S3D entry in index order and
 // keys[k] the group and instance of row k's entry. On return every complete
 // set is one row with nViews 20 at its base's place, its other views removed;

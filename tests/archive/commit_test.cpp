@@ -41,7 +41,7 @@ void MakePending(CDATDoc& doc, std::uint32_t row, std::vector<std::uint8_t> byte
     _dbpf_index_entry e = doc.IndexEntry(row);
     e.size = static_cast<std::uint32_t>(bytes.size());
     doc.SetIndexEntry(row, e);
-    doc.m_ppReplaced[row] = std::make_unique<std::vector<std::uint8_t>>(std::move(bytes));
+    doc.m_ppReplaced.Set(row, bytes);
 }
 
 }  // namespace

@@ -358,6 +358,43 @@ TEST(EntryIo, EntriesThatShareBytesAreNeverWrittenThroughEachOther) {
     EXPECT_FALSE(doc->AnyPending());
 }
 
+// Which entries share bytes does not depend on the order the index lists
+// them in: each layout is checked against every pair of entries compared
+// with each other.
+TEST(EntryIo, EntriesThatShareBytesAreFoundInAnyIndexOrder) {
+    struct Range {
+        std::uint32_t at, size;  // from the start of the entries' data
+    };
+    const std::vector<std::vector<Range>> layouts = {
+        {{0, 40}, {40, 40}, {60, 40}, {100, 40}, {140, 0}, {150, 90}},   // in order
+        {{100, 40}, {0, 40}, {20, 10}, {40, 40}, {200, 40}, {140, 0}},   // the first row lies last
+        {{50, 10}, {0, 100}, {110, 10}, {105, 6}, {230, 10}, {120, 5}},  // one range holds an earlier row's
+        {{200, 40}, {160, 40}, {120, 40}, {80, 40}, {40, 41}, {0, 41}},  // backwards, each touching the next
+    };
+    for (std::size_t n = 0; n < layouts.size(); ++n) {
+        SCOPED_TRACE(n);
+        const std::vector<Range>& layout = layouts[n];
+        DbpfBuilder b;
+        for (std::uint32_t k = 0; k < 6; ++k) b.Add(0x12345678, 1, k, std::vector<std::uint8_t>(40, static_cast<std::uint8_t>(k)));
+        auto image = b.Build();
+        const std::uint32_t index = ReadU32(image, 40);
+        for (std::size_t k = 0; k < layout.size(); ++k) {
+            WriteU32(image, index + k * 20 + 12, 96 + layout[k].at);
+            WriteU32(image, index + k * 20 + 16, layout[k].size);
+        }
+        auto doc = OpenArchive(image);
+        ASSERT_TRUE(doc);
+        for (std::size_t k = 0; k < layout.size(); ++k) {
+            bool shared = false;
+            for (std::size_t j = 0; j < layout.size(); ++j) {
+                const Range a = layout[k], o = layout[j];
+                shared = shared || (j != k && a.size && o.size && a.at < o.at + o.size && o.at < a.at + a.size);
+            }
+            EXPECT_EQ(doc->IsShared(static_cast<std::uint32_t>(k)), shared) << k;
+        }
+    }
+}
+
 // Entries whose bytes lie over the header or the index share them, and empty
 // entries read nothing wherever they point: such an archive opens, saves
 // unchanged byte for byte, and after an edit every entry keeps the bytes it

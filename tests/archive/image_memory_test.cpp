@@ -71,7 +71,7 @@ TEST(ImageMemory, NoImageIsAdvisedForHugePagesOnOpenOrAfterACommit) {
         _dbpf_index_entry e = doc->IndexEntry(1);
         e.size = 200;
         doc->SetIndexEntry(1, e);
-        doc->m_ppReplaced[1] = std::make_unique<std::vector<std::uint8_t>>(Pattern(200));
+        doc->m_ppReplaced.Set(1, Pattern(200));
         const std::uint8_t* before = doc->m_pBuffer.data();
         MessageRecorder rec;
         ASSERT_TRUE(doc->CommitReplacedEntries());

@@ -66,7 +66,7 @@ void Damage(CDATDoc& doc, int row) {
     _dbpf_index_entry e = doc.IndexEntry(static_cast<std::uint32_t>(row));
     e.size = static_cast<std::uint32_t>(junk.size());
     doc.SetIndexEntry(static_cast<std::uint32_t>(row), e);
-    doc.m_ppReplaced[static_cast<std::size_t>(row)] = std::make_unique<std::vector<std::uint8_t>>(std::move(junk));
+    doc.m_ppReplaced.Set(static_cast<std::uint32_t>(row), junk);
 }
 
 std::wstring Internal(int n) { return L"Internal Error #" + std::to_wstring(n) + L"! This should never occur!!!"; }
@@ -207,7 +207,7 @@ TEST_F(MergeTest, SourceFailuresTouchNoTargetEntry) {
         ASSERT_EQ(texts.size(), c.messages.size());
         for (std::size_t i = 0; i < texts.size(); ++i) EXPECT_EQ(texts[i].rfind(c.messages[i], 0), 0u) << i;
         for (int v = 0; v < 20; ++v) EXPECT_EQ(BytesOf(*doc, TargetRow(v)), before[v]) << v;
-        EXPECT_EQ(doc->m_ppReplaced[static_cast<std::size_t>(TargetRow(0))], nullptr);
+        EXPECT_FALSE(doc->m_ppReplaced.Has(static_cast<std::uint32_t>(TargetRow(0))));
     }
 }
 
