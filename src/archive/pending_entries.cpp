@@ -41,7 +41,9 @@ void PendingEntries::Set(std::uint32_t row, std::span<const std::uint8_t> bytes)
     if (!bytes.empty()) {
         if (m_blocks.empty() || m_blocks.back().size() - m_used < bytes.size()) {
             kv::ByteImage block;
-            block.resize(std::max(PendingEntries::kBlockSize, bytes.size()));
+            const std::size_t next =
+                m_blocks.empty() ? kFirstBlockSize : std::min(kBlockSize, m_blocks.back().size() * 2);
+            block.resize(std::max(next, bytes.size()));
             m_blocks.reserve(m_blocks.size() + 1);
             m_blocks.push_back(std::move(block));
             m_used = 0;

@@ -19,10 +19,12 @@
 
 class PendingEntries {
 public:
-    // The size of a block: large, so that a command that stores much asks for
-    // memory a few times only; an entry larger than that gets a block of its
-    // own size. What a block leaves unused at its end is never touched and so
-    // never faulted in.
+    // The blocks double from kFirstBlockSize up to kBlockSize, so that a
+    // command that stores much asks for memory a few times only, and one that
+    // stores a few small entries takes little; an entry larger than the next
+    // block gets a block of its own size. What a block leaves unused at its
+    // end is never touched and so never faulted in.
+    static constexpr std::size_t kFirstBlockSize = std::size_t{256} << 10;
     static constexpr std::size_t kBlockSize = std::size_t{32} << 20;
 
     // `rows` empty slots; the bytes of any earlier ones are given back. The

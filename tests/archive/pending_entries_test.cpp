@@ -29,9 +29,9 @@ TEST(PendingEntries, EveryRowKeepsItsOwnBytesAcrossBlocks) {
     PendingEntries p;
     p.Reset(8);
     EXPECT_FALSE(p.Any());
-    // Row 2 fills the first block to within 100 bytes, so row 3 starts the
-    // next; row 4 is larger than a block; row 5 is empty but pending; row 0
-    // is given again and keeps only its second bytes.
+    // Row 2 is larger than the next block and gets one of its own size, so
+    // row 3 starts another; row 4 is larger than the largest block; row 5 is
+    // empty but pending; row 0 is given again and keeps only its second bytes.
     const std::vector<std::vector<std::uint8_t>> first = {
         Pattern(1000, 1), {}, Pattern(kBlock - 1100, 3), Pattern(101, 4), Pattern(kBlock + 1, 5), {}};
     for (std::uint32_t row = 0; row < first.size(); ++row)
