@@ -57,16 +57,23 @@
 #include "platform/binary_io.h"
 #include "platform/message.h"
 #include "platform/text.h"
+#include "fresh_process.h"
 #include "real_archive.h"
 #include "s3d/s3d_format.h"
 #include "s3d/s3d_model.h"
 #include "s3d/s3d_work_block.h"
 #include "support/bench_archive.h"
 
-extern char** environ;
 
 namespace {
 
+using kvbench::Field;
+using kvbench::Idle;
+using kvbench::Median;
+using kvbench::RunChild;
+using kvbench::Runs;
+using kvbench::WriteFile;
+using kvbench::PeakKb;
 using Clock = std::chrono::steady_clock;
 double Seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
 
@@ -77,28 +84,10 @@ std::vector<std::uint8_t> MakeArchive(const std::string& name) {
     return {};
 }
 
-void WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
 
 // ---------------------------------------------------------------- children
 
-// The process waits as a person does before the command: the machine
-// settles, and nothing of the work to come is warm.
-void Idle() {
-    double seconds = 3;
-    if (const char* s = std::getenv("KORVANE_BENCH_IDLE_S")) seconds = std::atof(s);
-    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
-}
 
-// Peak resident size of this process so far, in kilobytes.
-double PeakKb() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmHWM:", 0) == 0) return std::atof(line.c_str() + 6);
-    return 0;
-}
 
 int Report(double seconds) {
     std::printf("seconds %.6f\npeak_kb %.0f\n", seconds, PeakKb());
@@ -269,59 +258,9 @@ int SaveFloorChild(const std::string& path, const std::string& out) {
 
 // ---------------------------------------------------------------- parent
 
-// Runs this program with `args` in a new process and returns what it
-// printed; empty when it failed.
-std::string RunChild(const std::vector<std::string>& args) {
-    const std::string self = std::filesystem::canonical("/proc/self/exe").string();
-    std::vector<std::string> all{self};
-    all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& a : all) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    int pipeFd[2];
-    if (::pipe(pipeFd) != 0) return {};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeFd[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, pipeFd[0]);
-    pid_t pid;
-    const int spawned = posix_spawn(&pid, self.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(pipeFd[1]);
-    std::string out;
-    char buf[4096];
-    for (ssize_t n; spawned == 0 && (n = ::read(pipeFd[0], buf, sizeof buf)) > 0;) out.append(buf, static_cast<std::size_t>(n));
-    ::close(pipeFd[0]);
-    if (spawned != 0) return {};
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? out : std::string();
-}
 
-// The number after `key` in a child's output; negative when it is missing.
-double Field(const std::string& out, const std::string& key) {
-    std::istringstream in(out);
-    std::string word;
-    double v;
-    while (in >> word >> v)
-        if (word == key) return v;
-    return -1;
-}
 
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
 
-std::string Runs(const std::vector<double>& v, double scale) {
-    std::string s;
-    char buf[32];
-    for (double x : v) {
-        std::snprintf(buf, sizeof buf, " %.0f", x * scale);
-        s += buf;
-    }
-    return s;
-}
 
 bool RunArchive(const std::string& name, const std::filesystem::path& dir) {
     const std::string path = (dir / (name + ".SC4Model")).string(), rows = (dir / (name + ".rows")).string(),

@@ -57,6 +57,7 @@
 #include <QStandardPaths>
 
 #include "app/korvane_app.h"
+#include "program_bench.h"
 #include "archive/dat_doc.h"
 #include "platform/message.h"
 #include "platform/qt/dialog.h"
@@ -73,6 +74,10 @@
 
 namespace {
 
+using kvbench::FirstArchive;
+using kvbench::ListOf;
+using kvbench::PrivateSettings;
+using kvbench::Settle;
 using Clock = std::chrono::steady_clock;
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
@@ -92,24 +97,6 @@ long PeakKb() {
     return -1;
 }
 
-void Settle() {
-    for (int i = 0; i < 3; ++i) {
-        QCoreApplication::sendPostedEvents();
-        QApplication::processEvents();
-    }
-}
-
-// The program's settings and shell socket of a child go to a folder of its own.
-void PrivateSettings(const std::filesystem::path& dir) {
-    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString((dir / "config").string()));
-    qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(dir.string()));
-    qputenv("XDG_CACHE_HOME", QByteArray::fromStdString((dir / "cache").string()));
-    QStandardPaths::setTestModeEnabled(true);
-    for (auto format : {QSettings::NativeFormat, QSettings::IniFormat})
-        QSettings::setPath(format, QSettings::UserScope, QString::fromStdString((dir / "settings").string()));
-    CWinAppEx::SetShellOpenNameOverride(QStringLiteral("korvane-report-bench-%1").arg(QCoreApplication::applicationPid()));
-}
-
 // The program started on `archive`, as a user starts it from a file.
 std::unique_ptr<CKorvaneApp> StartOn(const std::string& archive) {
     auto app = std::make_unique<CKorvaneApp>();
@@ -118,19 +105,6 @@ std::unique_ptr<CKorvaneApp> StartOn(const std::string& archive) {
     app->m_pMainWnd->resize(1280, 900);
     Settle();
     return app;
-}
-
-CDATDoc* FirstArchive(CKorvaneApp& app) {
-    for (const auto& t : app.GetTemplates())
-        for (CDocument* d : t->GetDocuments())
-            if (auto* doc = dynamic_cast<CDATDoc*>(d)) return doc;
-    return nullptr;
-}
-
-CDATView* ListOf(CDATDoc& doc) {
-    for (CView* v : doc.GetViews())
-        if (auto* list = dynamic_cast<CDATView*>(v)) return list;
-    return nullptr;
 }
 
 std::wstring ReadReport(const std::string& path) {
@@ -366,7 +340,7 @@ int main(int argc, char** argv) {
     const auto home = std::filesystem::temp_directory_path() / ("korvane-report-bench-child-" + std::to_string(::getpid()));
     std::filesystem::create_directories(home);
     std::filesystem::permissions(home, std::filesystem::perms::owner_all);
-    PrivateSettings(home);
+    PrivateSettings(home, QStringLiteral("korvane-report-bench"));
     int rc = 2;
     {
         QApplication qapp(argc, argv);

@@ -51,8 +51,10 @@
 #include <QSettings>
 #include <QStandardPaths>
 
+#include "../fresh_process.h"
 #include "../real_archive.h"
 #include "app/korvane_app.h"
+#include "program_bench.h"
 #include "archive/dat_doc.h"
 #include "platform/byte_image.h"
 #include "platform/message.h"
@@ -67,51 +69,24 @@
 #include "ui/dat_view.h"
 #include "ui/scale_dlg.h"
 
-extern char** environ;
 
 namespace {
 
+using kvbench::FirstArchive;
+using kvbench::ListOf;
+using kvbench::PrivateSettings;
+using kvbench::Settle;
+using kvbench::Field;
+using kvbench::Idle;
+using kvbench::Median;
+using kvbench::RunChild;
+using kvbench::Runs;
+using kvbench::WriteFile;
 using Clock = std::chrono::steady_clock;
 double Ms(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double, std::milli>(b - a).count(); }
 
 constexpr std::size_t kMegabytes = 200;
 
-void Idle() {
-    double seconds = 3;
-    if (const char* s = std::getenv("KORVANE_BENCH_IDLE_S")) seconds = std::atof(s);
-    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
-}
-
-void Settle() {
-    for (int i = 0; i < 3; ++i) {
-        QCoreApplication::sendPostedEvents();
-        QApplication::processEvents();
-    }
-}
-
-// The program's settings and shell socket of a child go to a folder of its own.
-void PrivateSettings(const std::filesystem::path& dir) {
-    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString((dir / "config").string()));
-    qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(dir.string()));
-    qputenv("XDG_CACHE_HOME", QByteArray::fromStdString((dir / "cache").string()));
-    QStandardPaths::setTestModeEnabled(true);
-    for (auto format : {QSettings::NativeFormat, QSettings::IniFormat})
-        QSettings::setPath(format, QSettings::UserScope, QString::fromStdString((dir / "settings").string()));
-    CWinAppEx::SetShellOpenNameOverride(QStringLiteral("korvane-scale-bench-%1").arg(QCoreApplication::applicationPid()));
-}
-
-CDATDoc* FirstArchive(CKorvaneApp& app) {
-    for (const auto& t : app.GetTemplates())
-        for (CDocument* d : t->GetDocuments())
-            if (auto* doc = dynamic_cast<CDATDoc*>(d)) return doc;
-    return nullptr;
-}
-
-CDATView* ListOf(CDATDoc& doc) {
-    for (CView* v : doc.GetViews())
-        if (auto* list = dynamic_cast<CDATView*>(v)) return list;
-    return nullptr;
-}
 
 // ---------------------------------------------------------------- children
 
@@ -205,60 +180,10 @@ int FloorChild(const std::string& archive, bool imageMemory) {
 
 // ---------------------------------------------------------------- parent
 
-std::string RunChild(const std::vector<std::string>& args) {
-    const std::string self = std::filesystem::canonical("/proc/self/exe").string();
-    std::vector<std::string> all{self};
-    all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& a : all) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    int pipeFd[2];
-    if (::pipe(pipeFd) != 0) return {};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeFd[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, pipeFd[0]);
-    pid_t pid;
-    const int spawned = posix_spawn(&pid, self.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(pipeFd[1]);
-    std::string out;
-    char buf[4096];
-    for (ssize_t n; spawned == 0 && (n = ::read(pipeFd[0], buf, sizeof buf)) > 0;) out.append(buf, static_cast<std::size_t>(n));
-    ::close(pipeFd[0]);
-    if (spawned != 0) return {};
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? out : std::string();
-}
 
-double Field(const std::string& out, const std::string& key) {
-    std::istringstream in(out);
-    std::string word;
-    double v;
-    while (in >> word >> v)
-        if (word == key) return v;
-    return -1;
-}
 
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
 
-std::string Runs(const std::vector<double>& v) {
-    std::string s;
-    char buf[32];
-    for (double x : v) {
-        std::snprintf(buf, sizeof buf, " %.0f", x);
-        s += buf;
-    }
-    return s;
-}
 
-void WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
 
 int Parent(const std::filesystem::path& dir) {
     std::filesystem::create_directories(dir);
@@ -318,7 +243,7 @@ int main(int argc, char** argv) {
     const auto home = std::filesystem::temp_directory_path() / ("korvane-scale-bench-child-" + std::to_string(::getpid()));
     std::filesystem::create_directories(home);
     std::filesystem::permissions(home, std::filesystem::perms::owner_all);
-    PrivateSettings(home);
+    PrivateSettings(home, QStringLiteral("korvane-scale-bench"));
     int rc = 2;
     {
         QApplication qapp(argc, argv);
