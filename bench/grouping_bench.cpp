@@ -64,24 +64,22 @@ void FreshRows(std::vector<_dat_model>& rows, std::size_t n) {
 // is not timed.
 double SecondsPerEntry(const std::vector<ModelKey>& keys, int rounds) {
     double best = 1e9;
-    std::vector<_dat_model> rows;
     for (int r = 0; r < rounds; ++r) {
-        FreshRows(rows, keys.size());
         auto t0 = Clock::now();
-        GroupTwentyViewSets(rows, keys);
+        const auto rows = GroupTwentyViewSetKeys(keys);
         benchmark::DoNotOptimize(rows.data());
         best = std::min(best, std::chrono::duration<double>(Clock::now() - t0).count());
     }
     return best / static_cast<double>(keys.size());
 }
 
-void BM_GroupTwentyViewSets(benchmark::State& state) {
+void BM_GroupTwentyViewSetKeys(benchmark::State& state) {
     const auto n = static_cast<std::size_t>(state.range(0));
     const auto keys = Table(n);
     static const double baseline = SecondsPerEntry(Table(1000), 2000);
     double total = 0, pass = 0;
     std::size_t models = 0;
-    std::vector<_dat_model> plain, rows;
+    std::vector<_dat_model> plain;
     for (auto _ : state) {
         state.PauseTiming();
         FreshRows(plain, n);
@@ -92,11 +90,8 @@ void BM_GroupTwentyViewSets(benchmark::State& state) {
         benchmark::ClobberMemory();
         pass += std::chrono::duration<double>(Clock::now() - t0).count();
 
-        state.PauseTiming();
-        FreshRows(rows, n);
-        state.ResumeTiming();
         t0 = Clock::now();
-        GroupTwentyViewSets(rows, keys);
+        const auto rows = GroupTwentyViewSetKeys(keys);
         total += std::chrono::duration<double>(Clock::now() - t0).count();
         models = rows.size();
         benchmark::DoNotOptimize(rows.data());
@@ -110,7 +105,7 @@ void BM_GroupTwentyViewSets(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_GroupTwentyViewSets)
+BENCHMARK(BM_GroupTwentyViewSetKeys)
     ->Arg(1000)
     ->Arg(5000)
     ->Arg(20000)

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstddef>
 
-#include "archive/dat_doc.h"
 
 namespace {
 
@@ -139,14 +138,4 @@ std::vector<GroupedModel> GroupTwentyViewSetKeys(std::span<const ModelKey> keys)
     for (std::size_t k = 0; k < n; ++k)
         if (state[k] != 1) rows.push_back({static_cast<std::uint32_t>(k), state[k] == 2 ? 20 : 1});
     return rows;
-}
-
-void GroupTwentyViewSets(std::vector<_dat_model>& models, std::span<const ModelKey> keys) {
-    const std::vector<GroupedModel> rows = GroupTwentyViewSetKeys(keys.first(std::min(keys.size(), models.size())));
-    // Each row that stays moves up to its place; the keys only grow.
-    for (std::size_t w = 0; w < rows.size(); ++w) {
-        if (w != rows[w].key) models[w] = std::move(models[rows[w].key]);
-        models[w].nViews = rows[w].nViews;
-    }
-    models.resize(rows.size());
 }

@@ -7,8 +7,6 @@
 #include <span>
 #include <vector>
 
-struct _dat_model;
-
 struct ModelKey {
     std::uint32_t group = 0;
     std::uint32_t instance = 0;
@@ -26,14 +24,11 @@ struct GroupedModel {
     std::int32_t nViews = 1;
 };
 
-// The grouping below worked out from the keys alone: the rows that stay, in
-// table order. An archive's open builds its model table from these, so that
-// it never holds a full model row for every view of every set.
+// keys[k] is the group and instance of the k-th S3D entry in index order.
+// Returns the rows of the model table, in table order: every complete set is
+// one row with nViews 20 at its base's place, its other views left out; every
+// other entry is a row with nViews 1. A repeated group and instance resolves
+// to the earliest row still in the table, as a scan from the top would find
+// it. An archive's open builds its model table from these, so that it never
+// holds a full model row for every view of every set.
 std::vector<GroupedModel> GroupTwentyViewSetKeys(std::span<const ModelKey> keys);
-
-// `models` holds one unclassified row per S3D entry in index order and
-// keys[k] the group and instance of row k's entry. On return every complete
-// set is one row with nViews 20 at its base's place, its other views removed;
-// every other row has nViews 1. A repeated group and instance resolves to the
-// earliest row still in the table, as a scan from the top would find it.
-void GroupTwentyViewSets(std::vector<_dat_model>& models, std::span<const ModelKey> keys);

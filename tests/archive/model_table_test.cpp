@@ -79,11 +79,8 @@ std::vector<Row> Reference(const std::vector<ModelKey>& keys) {
 }
 
 std::vector<Row> Grouped(const std::vector<ModelKey>& keys) {
-    std::vector<_dat_model> models(keys.size());
-    for (std::size_t k = 0; k < keys.size(); ++k) models[k].nRow = static_cast<std::int32_t>(k);
-    GroupTwentyViewSets(models, keys);
     std::vector<Row> rows;
-    for (const auto& m : models) rows.push_back({m.nRow, m.nViews});
+    for (const GroupedModel& g : GroupTwentyViewSetKeys(keys)) rows.push_back({static_cast<std::int32_t>(g.key), g.nViews});
     return rows;
 }
 
